@@ -1,0 +1,78 @@
+#include "common/int_text.hpp"
+
+#include <limits>
+#include <string>
+
+#include "common/py_whitespace.hpp"
+
+namespace callfold {
+
+IntText parse_int_text(std::string_view text) {
+    const std::string_view body = py_strip(text);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < body.size() && (body[i] == '+' || body[i] == '-')) {
+        negative = body[i] == '-';
+        ++i;
+    }
+    if (i == body.size()) return {IntText::Status::invalid, 0};
+
+    // Accumulate the magnitude as unsigned so that INT64_MIN is representable.
+    constexpr std::uint64_t limit_positive = std::numeric_limits<std::int64_t>::max();
+    const std::uint64_t limit = negative ? limit_positive + 1 : limit_positive;
+    std::uint64_t magnitude = 0;
+    bool overflow = false;
+    bool previous_was_digit = false;
+    for (; i < body.size(); ++i) {
+        const char c = body[i];
+        if (c == '_') {
+            // A single underscore, only between two digits.
+            if (!previous_was_digit || i + 1 == body.size() || body[i + 1] < '0' || body[i + 1] > '9')
+                return {IntText::Status::invalid, 0};
+            previous_was_digit = false;
+            continue;
+        }
+        if (c < '0' || c > '9') return {IntText::Status::invalid, 0};
+        previous_was_digit = true;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (!overflow && (magnitude > (limit - digit) / 10)) overflow = true;
+        if (!overflow) magnitude = magnitude * 10 + digit;
+    }
+    if (overflow) return {IntText::Status::overflow, 0};
+    if (negative) {
+        const std::int64_t value = magnitude == limit_positive + 1
+                                       ? std::numeric_limits<std::int64_t>::min()
+                                       : -static_cast<std::int64_t>(magnitude);
+        return {IntText::Status::ok, value};
+    }
+    return {IntText::Status::ok, static_cast<std::int64_t>(magnitude)};
+}
+
+std::string invalid_int_message(std::string_view text) {
+    // The host shows the literal in its repr form; a plain single-quoted echo is
+    // exact for the texts that reach here without quotes or control characters.
+    std::string quoted;
+    const bool has_single = text.find('\'') != std::string_view::npos;
+    const bool has_double = text.find('"') != std::string_view::npos;
+    const char quote = (has_single && !has_double) ? '"' : '\'';
+    quoted += quote;
+    for (const char c : text) {
+        switch (c) {
+            case '\\': quoted += "\\\\"; break;
+            case '\n': quoted += "\\n"; break;
+            case '\r': quoted += "\\r"; break;
+            case '\t': quoted += "\\t"; break;
+            default:
+                if (c == quote) {
+                    quoted += '\\';
+                    quoted += c;
+                } else {
+                    quoted += c;
+                }
+        }
+    }
+    quoted += quote;
+    return "invalid literal for int() with base 10: " + quoted;
+}
+
+}  // namespace callfold

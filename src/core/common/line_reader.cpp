@@ -1,0 +1,224 @@
+#include "common/line_reader.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/errors.hpp"
+#include "common/utf8.hpp"
+
+namespace callfold {
+namespace {
+
+constexpr std::size_t raw_chunk = 1 << 18;
+constexpr std::size_t inflated_chunk = 1 << 20;
+
+}  // namespace
+
+LineReader::LineReader(const std::string& path, Compression compression)
+    : path_(path), compression_(compression) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw OsError(errno, path);
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw OsError(EISDIR, path);
+    }
+    raw_.resize(raw_chunk);
+    if (compression_ == Compression::gzip) {
+        inflated_.resize(inflated_chunk);
+        // 15 + 16: gzip wrapper only, with its CRC and length checked.
+        if (inflateInit2(&zstream_, 15 + 16) != Z_OK) {
+            ::close(fd_);
+            fd_ = -1;
+            throw std::bad_alloc();
+        }
+        zstream_ready_ = true;
+    }
+}
+
+LineReader::~LineReader() { close(); }
+
+void LineReader::close() {
+    if (zstream_ready_) {
+        inflateEnd(&zstream_);
+        zstream_ready_ = false;
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+std::size_t LineReader::read_raw() {
+    for (;;) {
+        const ssize_t got = ::read(fd_, raw_.data(), raw_.size());
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) throw OsError(errno, path_);
+    }
+}
+
+void LineReader::decode_append(const char* bytes, std::size_t size, bool final) {
+    std::string_view chunk(bytes, size);
+    std::string joined;
+    if (!undecoded_.empty()) {
+        joined = undecoded_;
+        joined.append(bytes, size);
+        chunk = joined;
+    }
+    const Utf8Check check = check_utf8(chunk, final);
+    if (check.reason != nullptr)
+        throw DecodeError(std::string(chunk), check.valid, check.error_end, check.reason);
+
+    text_.reserve(text_.size() + check.valid);
+    std::size_t i = 0;
+    if (skip_lf_ && check.valid > 0) {
+        if (chunk[0] == '\n') i = 1;
+        skip_lf_ = false;
+    }
+    while (i < check.valid) {
+        const void* found = std::memchr(chunk.data() + i, '\r', check.valid - i);
+        const std::size_t cr = found ? static_cast<std::size_t>(static_cast<const char*>(found) - chunk.data())
+                                     : check.valid;
+        text_.append(chunk.data() + i, cr - i);
+        if (cr == check.valid) break;
+        text_ += '\n';
+        i = cr + 1;
+        if (i == check.valid) {
+            skip_lf_ = true;  // a "\n" opening the next chunk belongs to this "\r"
+        } else if (chunk[i] == '\n') {
+            ++i;
+        }
+    }
+    undecoded_.assign(chunk.substr(check.valid));
+}
+
+void LineReader::inflate_more(bool& produced_any) {
+    for (;;) {
+        if (zstream_.avail_in == 0 && !input_ended_) {
+            const std::size_t got = read_raw();
+            if (got == 0) {
+                input_ended_ = true;
+            } else {
+                zstream_.next_in = raw_.data();
+                zstream_.avail_in = static_cast<uInt>(got);
+            }
+        }
+        if (zstream_.avail_in == 0 && input_ended_) {
+            if (member_open_)
+                throw GzipError(GzipError::Kind::truncated,
+                                "Compressed file ended before the end-of-stream marker was reached");
+            finished_ = true;
+            return;
+        }
+        if (!member_open_) {
+            if (inflateReset(&zstream_) != Z_OK) throw GzipError(GzipError::Kind::corrupt, "inflateReset failed");
+            member_open_ = true;
+        }
+        zstream_.next_out = reinterpret_cast<Bytef*>(inflated_.data());
+        zstream_.avail_out = static_cast<uInt>(inflated_.size());
+        const int status = inflate(&zstream_, Z_NO_FLUSH);
+        const std::size_t produced = inflated_.size() - zstream_.avail_out;
+        if (status == Z_STREAM_END) {
+            member_open_ = false;
+        } else if (status == Z_NEED_DICT || status == Z_DATA_ERROR) {
+            const std::string message = zstream_.msg ? zstream_.msg : "invalid compressed data";
+            const bool format = message == "incorrect header check" || message == "unknown compression method" ||
+                                message == "incorrect data check" || message == "incorrect length check" ||
+                                message == "unknown header flags set";
+            throw GzipError(format ? GzipError::Kind::bad_format : GzipError::Kind::corrupt, message);
+        } else if (status == Z_MEM_ERROR) {
+            throw std::bad_alloc();
+        } else if (status != Z_OK && status != Z_BUF_ERROR) {
+            throw GzipError(GzipError::Kind::corrupt, zstream_.msg ? zstream_.msg : "inflate failed");
+        }
+        if (produced > 0) {
+            decode_append(inflated_.data(), produced, false);
+            produced_any = true;
+            return;
+        }
+    }
+}
+
+bool LineReader::fill() {
+    if (finished_ || fd_ < 0) return false;
+    if (compression_ == Compression::gzip) {
+        bool produced = false;
+        while (!produced && !finished_) inflate_more(produced);
+    } else {
+        const std::size_t got = read_raw();
+        if (got == 0) {
+            finished_ = true;
+        } else {
+            decode_append(reinterpret_cast<const char*>(raw_.data()), got, false);
+        }
+    }
+    if (finished_) {
+        decode_append("", 0, true);  // an unfinished UTF-8 sequence is an error now
+        return false;
+    }
+    return true;
+}
+
+bool LineReader::next(std::string_view& line) {
+    for (;;) {
+        const std::size_t newline = text_.find('\n', pos_);
+        if (newline != std::string::npos) {
+            line = std::string_view(text_).substr(pos_, newline + 1 - pos_);
+            pos_ = newline + 1;
+            return true;
+        }
+        if (finished_ || fd_ < 0) {
+            if (pos_ < text_.size()) {
+                line = std::string_view(text_).substr(pos_);
+                pos_ = text_.size();
+                return true;
+            }
+            return false;
+        }
+        // Keep only the unfinished line before decoding more.
+        if (pos_ > 0) {
+            text_.erase(0, pos_);
+            pos_ = 0;
+        }
+        fill();
+    }
+}
+
+std::string LineReader::read_rest() {
+    while (fill()) {
+    }
+    std::string rest = text_.substr(pos_);
+    text_.clear();
+    pos_ = 0;
+    return rest;
+}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
+        const std::size_t end =
+            found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1 : text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+TextLines read_lines(const std::string& path, Compression compression) {
+    TextLines result;
+    {
+        LineReader reader(path, compression);
+        result.text = reader.read_rest();
+    }
+    result.lines = split_lines(result.text);
+    return result;
+}
+
+}  // namespace callfold

@@ -1,0 +1,24 @@
+// The vocabulary shared by the whole unifier: file-type keys in reading order
+// and the VCF column header that marks where an input's records begin.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace callfold::unifier {
+
+enum FileType : std::size_t { sv = 0, cnv = 1, repeats = 2, roh = 3 };
+inline constexpr std::size_t file_type_count = 4;
+
+inline constexpr std::array<std::string_view, file_type_count> file_type_keys = {"sv", "cnv", "repeats", "roh"};
+
+// The nine fixed column names; searched for as a substring, so a column header
+// with sample columns contains it and a sites-only one does not.
+inline constexpr std::string_view vcf_column_header = "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+
+inline constexpr std::string_view roh_format_auto = "auto";
+inline constexpr std::string_view roh_format_bed = "bed";
+inline constexpr std::string_view roh_format_vcf = "vcf";
+
+}  // namespace callfold::unifier

@@ -1,0 +1,58 @@
+#include "unifier/input_reading.hpp"
+
+#include <exception>
+
+#include "common/py_whitespace.hpp"
+#include "unifier/sv_filter.hpp"
+
+namespace callfold::unifier {
+
+TextLines get_lines(const std::string& path) {
+    try {
+        return read_lines(path, Compression::gzip);
+    } catch (const std::exception&) {
+        // Not readable as gzip text, whatever the reason: read it as plain text.
+    }
+    return read_lines(path, Compression::plain);
+}
+
+bool is_record_line(std::string_view line) {
+    const std::string_view stripped = py_strip(line);
+    return !stripped.empty() && stripped.front() != '#';
+}
+
+bool is_empty(const std::vector<std::string_view>& lines) {
+    for (const std::string_view line : lines)
+        if (is_record_line(line)) return false;
+    return true;
+}
+
+InputLines read_struct_lines(const InputPaths& paths, const std::vector<std::string>& drop_sv_filters,
+                             const LogSink& log) {
+    InputLines result;
+    for (std::size_t type = 0; type < file_type_count; ++type) {
+        const std::string key(file_type_keys[type]);
+        if (!paths[type]) {
+            log(LogLevel::warning, "Can't unify file type \"%s\". The file does not exist.", {key});
+            continue;
+        }
+        TextLines input = get_lines(*paths[type]);
+        if (type == FileType::sv) {
+            const std::vector<std::size_t> kept = kept_sv_lines(input.lines, drop_sv_filters, log);
+            if (kept.size() != input.lines.size()) {
+                std::vector<std::string_view> lines;
+                lines.reserve(kept.size());
+                for (const std::size_t index : kept) lines.push_back(input.lines[index]);
+                input.lines = std::move(lines);
+            }
+        }
+        if (is_empty(input.lines)) {
+            log(LogLevel::warning, "Can't unify file type \"%s\". The file is empty or contains only headers.", {key});
+            continue;
+        }
+        result[type] = std::move(input);
+    }
+    return result;
+}
+
+}  // namespace callfold::unifier
