@@ -3,6 +3,7 @@
 #include <nanobind/nanobind.h>
 
 #include <cerrno>
+#include <string>
 
 #include "common/errors.hpp"
 
@@ -46,6 +47,22 @@ void raise_gzip_error(const callfold::GzipError& error) {
     }
 }
 
+void raise_unpack_error(const callfold::UnpackError& error) {
+    const std::string expected = std::to_string(error.expected);
+    const std::string got = std::to_string(error.got);
+    std::string message;
+    if (error.got < error.expected) {
+        message = "not enough values to unpack (expected " + expected + ", got " + got + ")";
+    } else {
+#if PY_VERSION_HEX >= 0x030E0000
+        message = "too many values to unpack (expected " + expected + ", got " + got + ")";
+#else
+        message = "too many values to unpack (expected " + expected + ")";
+#endif
+    }
+    PyErr_SetString(PyExc_ValueError, message.c_str());
+}
+
 void raise_child_error(const callfold::ChildProcessError& error) {
     nb::list command;
     for (const auto& argument : error.command) command.append(nb::str(argument.c_str(), argument.size()));
@@ -63,6 +80,8 @@ void translate(const std::exception_ptr& pointer, void*) {
         raise_decode_error(error);
     } catch (const callfold::GzipError& error) {
         raise_gzip_error(error);
+    } catch (const callfold::UnpackError& error) {
+        raise_unpack_error(error);
     } catch (const callfold::ValueError& error) {
         PyErr_SetString(PyExc_ValueError, error.what());
     } catch (const callfold::IndexError& error) {

@@ -36,6 +36,15 @@ struct GzipError : std::runtime_error {
 };
 
 struct ValueError : std::runtime_error { using std::runtime_error::runtime_error; };
+// Splitting a line into a fixed number of fields found another count. The host
+// words this message differently across versions, so the bindings word it.
+struct UnpackError : ValueError {
+    UnpackError(std::size_t wanted, std::size_t found)
+        : ValueError("wrong number of values to unpack"), expected(wanted), got(found) {}
+    std::size_t expected;
+    std::size_t got;
+};
+
 struct IndexError : std::runtime_error { using std::runtime_error::runtime_error; };
 struct OverflowError : std::runtime_error { using std::runtime_error::runtime_error; };
 struct RuntimeError : std::runtime_error { using std::runtime_error::runtime_error; };

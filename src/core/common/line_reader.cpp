@@ -192,7 +192,7 @@ bool LineReader::next(std::string_view& line) {
 std::string LineReader::read_rest() {
     while (fill()) {
     }
-    std::string rest = text_.substr(pos_);
+    std::string rest = pos_ == 0 ? std::move(text_) : text_.substr(pos_);
     text_.clear();
     pos_ = 0;
     return rest;
@@ -215,9 +215,9 @@ TextLines read_lines(const std::string& path, Compression compression) {
     TextLines result;
     {
         LineReader reader(path, compression);
-        result.text = reader.read_rest();
+        result.text = std::make_unique<std::string>(reader.read_rest());
     }
-    result.lines = split_lines(result.text);
+    result.lines = split_lines(*result.text);
     return result;
 }
 

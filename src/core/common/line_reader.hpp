@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,9 +56,10 @@ private:
 };
 
 // Reads a whole file into lines (see LineReader) in one pass.
+// The text lives on the heap so that the views stay valid when TextLines moves.
 struct TextLines {
-    std::string text;
-    std::vector<std::string_view> lines;  // views into text
+    std::unique_ptr<std::string> text;
+    std::vector<std::string_view> lines;  // views into *text
 };
 TextLines read_lines(const std::string& path, Compression compression);
 

@@ -1,0 +1,118 @@
+// get_lines, is_empty, drop_sv_records_by_filter, read_struct_lines.
+#include <nanobind/nanobind.h>
+
+#include "host/py_logging.hpp"
+#include "host/py_text.hpp"
+#include "operations.hpp"
+#include "options.hpp"
+#include "unifier/input_reading.hpp"
+#include "unifier/sv_filter.hpp"
+
+namespace callfold::py {
+
+nb::list str_list(const std::vector<std::string_view>& lines) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(lines.size()));
+    if (list == nullptr) throw nb::python_error();
+    nb::list result = nb::steal<nb::list>(list);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        PyObject* text = PyUnicode_FromStringAndSize(lines[i].data(), static_cast<Py_ssize_t>(lines[i].size()));
+        if (text == nullptr) throw nb::python_error();
+        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), text);
+    }
+    return result;
+}
+
+void def_get_lines(nb::module_& m) {
+    m.def(
+        "get_lines",
+        [](nb::handle file_path) {
+            const std::string path = fs_path(file_path);
+            TextLines lines;
+            {
+                nb::gil_scoped_release unlocked;
+                lines = unifier::get_lines(path);
+            }
+            return str_list(lines.lines);
+        },
+        nb::arg("file_path"), nb::sig("def get_lines(file_path: str) -> List[str]"),
+        "Read a plain or gzip-compressed text file into its lines, each with its \"\\n\".\n\n"
+        "The file is first read as gzip (all members of a BGZF file in turn); when that fails\n"
+        "for any reason it is read again as plain UTF-8, whose errors reach the caller.");
+}
+
+void def_is_empty(nb::module_& m) {
+    m.def(
+        "is_empty",
+        [](nb::handle lines) {
+            for (nb::handle line : lines)
+                if (unifier::is_record_line(utf8_view(line, "line"))) return false;
+            return true;
+        },
+        nb::arg("lines"), nb::sig("def is_empty(lines: Iterable[str]) -> bool"),
+        "Whether the lines hold no record: only header lines (\"#\" after stripping) and blank lines.");
+}
+
+void def_drop_sv_records_by_filter(nb::module_& m) {
+    m.def(
+        "drop_sv_records_by_filter",
+        [](nb::handle lines, nb::handle filter_tokens) {
+            const std::vector<std::string> tokens = py::filter_tokens(filter_tokens);
+            if (tokens.empty()) {
+                PyObject* copy = PySequence_List(lines.ptr());
+                if (copy == nullptr) throw nb::python_error();
+                return nb::steal<nb::list>(copy);
+            }
+            LineViews views = line_views(lines, "line");
+            std::vector<std::size_t> kept;
+            {
+                nb::gil_scoped_release unlocked;
+                kept = unifier::kept_sv_lines(views.views, tokens, root_logger_sink());
+            }
+            nb::list result;
+            for (const std::size_t index : kept) result.append(views.owners[index]);
+            return result;
+        },
+        nb::arg("lines"), nb::arg("filter_tokens"),
+        nb::sig("def drop_sv_records_by_filter(lines: Sequence[str], filter_tokens: Sequence[str]) -> List[str]"),
+        "Leave out the SV records whose FILTER carries one of the tokens as a whole entry.\n\n"
+        "Header lines and lines too short to have a FILTER field always stay; the lines that\n"
+        "stay are the very input texts, in order. A single text is one token.");
+}
+
+void def_read_struct_lines(nb::module_& m) {
+    m.def(
+        "read_struct_lines",
+        [](nb::handle struct_files, nb::handle options) {
+            unifier::InputPaths paths;
+            nb::object get = struct_files.attr("get");
+            for (std::size_t type = 0; type < unifier::file_type_count; ++type) {
+                nb::object path = get(to_str(unifier::file_type_keys[type]));
+                if (!path.is_none()) paths[type] = fs_path(path);
+            }
+            const std::vector<std::string> tokens = drop_sv_filters(options);
+            unifier::InputLines inputs;
+            {
+                nb::gil_scoped_release unlocked;
+                inputs = unifier::read_struct_lines(paths, tokens, root_logger_sink());
+            }
+            nb::dict result;
+            for (std::size_t type = 0; type < unifier::file_type_count; ++type) {
+                nb::str key = to_str(unifier::file_type_keys[type]);
+                if (inputs[type]) {
+                    result[key] = str_list(inputs[type]->lines);
+                    inputs[type].reset();
+                } else {
+                    result[key] = nb::none();
+                }
+            }
+            return result;
+        },
+        nb::arg("struct_files"), nb::arg("options") = nb::none(),
+        nb::sig("def read_struct_lines(struct_files: Dict[str, Optional[str]], options: Optional[UnifyOptions] = None) "
+                "-> Dict[str, Optional[List[str]]]"),
+        "Read every present input in the order sv, cnv, repeats, roh into its lines.\n\n"
+        "SV lines lose the records dropped by options.drop_sv_filters. An input with no path,\n"
+        "or with nothing but headers, is reported by a warning and maps to None.");
+}
+
+}  // namespace callfold::py

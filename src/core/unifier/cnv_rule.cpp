@@ -1,0 +1,52 @@
+#include "unifier/cnv_rule.hpp"
+
+#include "common/errors.hpp"
+#include "common/py_whitespace.hpp"
+#include "common/vcf_fields.hpp"
+
+namespace callfold::unifier {
+namespace {
+
+constexpr std::size_t info_column = 7;
+constexpr std::size_t format_column = 8;
+constexpr std::size_t first_sample_column = 9;
+constexpr std::string_view list_index_message = "list index out of range";
+
+std::string_view without_terminator(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+bool is_valid_cnv_line(std::string_view line) {
+    if (!line.empty() && line.front() == '#') return true;
+    // A blank line is no record; it is kept like the empty text and dropped later
+    // by the sorting step.
+    if (py_strip(line).empty()) return true;
+
+    const std::vector<std::string_view> cells = split_fields(line);
+    if (cells.size() <= first_sample_column) throw IndexError(std::string(list_index_message));
+    const std::string_view info = cells[info_column];
+    const std::string_view format = cells[format_column];
+    const std::string_view sample = cells[first_sample_column];
+
+    if (info.find("SVTYPE=") != std::string_view::npos) return true;
+
+    const std::vector<std::string_view> keys = split_fields(format, ':');
+    std::size_t gt_index = keys.size();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] == "GT") {
+            gt_index = i;
+            break;
+        }
+    }
+    if (gt_index == keys.size()) throw ValueError("'GT' is not in list");
+
+    const std::vector<std::string_view> values = split_fields(sample, ':');
+    if (gt_index >= values.size()) throw IndexError(std::string(list_index_message));
+    // The genotype is judged without the line terminator that a last column carries.
+    return without_terminator(values[gt_index]) != "./.";
+}
+
+}  // namespace callfold::unifier

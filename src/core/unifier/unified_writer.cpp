@@ -1,0 +1,103 @@
+#include "unifier/unified_writer.hpp"
+
+#include "common/py_whitespace.hpp"
+#include "common/text_file_writer.hpp"
+#include "unifier/cnv_rule.hpp"
+#include "unifier/roh_input.hpp"
+
+namespace callfold::unifier {
+namespace {
+
+void write_terminated(const LineOut& out, std::string_view line) {
+    if (line.empty() || line.back() == '\n') {
+        out(line);
+        return;
+    }
+    std::string terminated;
+    terminated.reserve(line.size() + 1);
+    terminated.append(line);
+    terminated.push_back('\n');
+    out(terminated);
+}
+
+bool is_blank_or_comment(std::string_view line) {
+    return (!line.empty() && line.front() == '#') || py_strip(line).empty();
+}
+
+bool holds_column_header(std::string_view line) { return line.find(vcf_column_header) != std::string_view::npos; }
+
+}  // namespace
+
+std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find("#CHROM") != std::string_view::npos) return i + 1;
+    return lines.size();
+}
+
+void write_vcf_content(std::string_view file_type, const std::vector<std::string_view>& lines, const LineOut& out,
+                       const RecordOptions& options, const LogSink& log) {
+    const bool is_repeats = file_type == file_type_keys[FileType::repeats];
+    const bool is_roh = file_type == file_type_keys[FileType::roh];
+    std::string_view declared;
+    if (options.roh_format) declared = *options.roh_format;
+    const bool reading_bed =
+        is_roh && roh_lines_are_bed(lines, options.roh_format ? &declared : nullptr);
+    bool reading_content = reading_bed;
+
+    for (const std::string_view line : lines) {
+        std::string rewritten;
+        std::string_view written = line;
+        if (reading_content) {
+            if (is_repeats) {
+                if (std::optional<std::string> marked = marked_repeat_line(line, options.repeat_marking)) {
+                    rewritten = std::move(*marked);
+                    written = rewritten;
+                }
+            } else if (reading_bed) {
+                if (is_blank_or_comment(line)) continue;
+                rewritten = roh_bed_line_to_vcf(line);
+                written = rewritten;
+            }
+            write_terminated(out, written);
+        }
+        if (holds_column_header(written)) reading_content = true;
+    }
+    if (!reading_content)
+        log(LogLevel::warning, "No vcf header for given %s file", {std::string(file_type)});
+}
+
+bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
+                 const LogSink& log) {
+    TextFileWriter output(output_path);
+    const LineOut out = [&output](std::string_view text) { output.write(text); };
+
+    bool cnv_printed = false;
+    bool rep_printed = false;
+    if (const auto* sv = lines[FileType::sv]) {
+        for (const std::string_view line : *sv) write_terminated(out, line);
+    } else if (const auto* cnv = lines[FileType::cnv]) {
+        for (const std::string_view line : *cnv)
+            if (is_valid_cnv_line(line)) write_terminated(out, line);
+        cnv_printed = true;
+    } else if (const auto* repeats = lines[FileType::repeats]) {
+        const std::size_t header_lines = vcf_header_line_count(*repeats);
+        for (std::size_t i = 0; i < header_lines; ++i) write_terminated(out, (*repeats)[i]);
+        write_vcf_content(file_type_keys[FileType::repeats], *repeats, out, options, log);
+        rep_printed = true;
+    } else {
+        log(LogLevel::warning, "Empty/no vcf files to concatenate", {});
+        output.close();
+        return false;
+    }
+
+    if (lines[FileType::cnv] && !cnv_printed) write_vcf_content(file_type_keys[FileType::cnv], *lines[FileType::cnv], out, options, log);
+    if (lines[FileType::repeats] && !rep_printed)
+        write_vcf_content(file_type_keys[FileType::repeats], *lines[FileType::repeats], out, options, log);
+    if (lines[FileType::roh]) write_vcf_content(file_type_keys[FileType::roh], *lines[FileType::roh], out, options, log);
+
+    output.close();
+    log(LogLevel::info, "Created unified vcf file at %s", {output_path});
+    return true;
+}
+
+}  // namespace callfold::unifier

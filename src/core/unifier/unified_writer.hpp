@@ -1,0 +1,46 @@
+// Writing the one unsorted unified VCF: the header donor's content (the first
+// present of SV, CNV, repeats), then the records of every other present input
+// in the order CNV, repeats, ROH, each through its record rule.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/log_sink.hpp"
+#include "unifier/file_types.hpp"
+#include "unifier/repeat_marking.hpp"
+
+namespace callfold::unifier {
+
+struct RecordOptions {
+    RepeatMarking repeat_marking = RepeatMarking::detect;
+    std::optional<std::string> roh_format;  // nothing when the caller's value is not a text
+};
+
+// One input's lines, or nullptr when the input is absent.
+using LinesByType = std::array<const std::vector<std::string_view>*, file_type_count>;
+
+// Receives the output one line at a time.
+using LineOut = std::function<void(std::string_view)>;
+
+// How many leading lines make the header: up to and including the first line
+// that contains "#CHROM"; all of them when none does.
+std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines);
+
+// Appends one input's records (never its header) to `out`. Every line written
+// ends in "\n": one is added to a last line that lacks it, so that the next
+// section never runs into it.
+// `file_type` is a file-type key; keys other than "repeats" and "roh" copy records unchanged.
+void write_vcf_content(std::string_view file_type, const std::vector<std::string_view>& lines, const LineOut& out,
+                       const RecordOptions& options, const LogSink& log);
+
+// Writes the unified file at `output_path` (created or truncated). False when no
+// input could donate a header; the file is then left empty.
+bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
+                 const LogSink& log);
+
+}  // namespace callfold::unifier

@@ -1,0 +1,18 @@
+#include "unifier/whole_job.hpp"
+
+#include "unifier/output_guard.hpp"
+
+namespace callfold::unifier {
+
+bool unify_files(const InputPaths& paths, const std::string& output_path,
+                 const std::vector<std::string>& drop_sv_filters, const RecordOptions& options, const LogSink& log) {
+    const InputLines inputs = read_struct_lines(paths, drop_sv_filters, log);
+    // Read errors come first; the output is checked before it is opened.
+    refuse_output_over_inputs(output_path, paths);
+    LinesByType lines{};
+    for (std::size_t type = 0; type < file_type_count; ++type)
+        if (inputs[type]) lines[type] = &inputs[type]->lines;
+    return unify_lines(lines, output_path, options, log);
+}
+
+}  // namespace callfold::unifier
