@@ -1,0 +1,16 @@
+// Paths reach the file system as C strings, so a NUL inside one would name a
+// different file; such a path is refused as the host refuses it.
+#pragma once
+
+#include <string>
+
+namespace callfold::repeats {
+
+// Throws ValueError("embedded null byte") when `path` holds a NUL character.
+void require_path_text(const std::string& path);
+
+// Whether anything exists at `path` (symbolic links followed): false for a
+// dangling link, for a path that cannot be examined and for a path with a NUL.
+bool path_exists(const std::string& path);
+
+}  // namespace callfold::repeats
