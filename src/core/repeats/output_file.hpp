@@ -1,0 +1,43 @@
+// A plain output file written through one large buffer: created or truncated
+// on opening, bytes written as given (no newline translation).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace callfold::repeats {
+
+class OutputFile {
+public:
+    // Throws OsError when the file cannot be created or truncated.
+    explicit OutputFile(const std::string& path);
+    // Flushes what is buffered (errors are lost here; call close() to see them).
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void write(std::string_view bytes) {
+        if (bytes.size() > buffer_.capacity() - buffer_.size()) {
+            flush();
+            if (bytes.size() >= buffer_.capacity()) {
+                write_through(bytes);
+                return;
+            }
+        }
+        buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    }
+
+    // Flushes and closes; throws OsError on a failed write or close.
+    void close();
+
+private:
+    void flush();
+    void write_through(std::string_view bytes);
+
+    std::string path_;
+    int fd_ = -1;
+    std::vector<char> buffer_;
+};
+
+}  // namespace callfold::repeats
