@@ -1,0 +1,24 @@
+// The catalog intersection by the external program: `bedtools intersect` with
+// its standard output going straight into the output file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace callfold::repeats {
+
+inline constexpr const char* bedtools_program = "bedtools";
+
+// The exact argument vector the program is started with.
+std::vector<std::string> bedtools_arguments(const std::string& repeat_path, const std::string& bed_path);
+
+// Refuses an output path naming either input (ValueError), creates or
+// truncates the output file (OsError when it cannot), starts bedtools found
+// through PATH (OsError with the program name when it cannot be started; the
+// output file then exists and is empty), waits for it without a time limit and
+// throws ChildProcessError with its exit status (negative: the signal that
+// ended it) unless that is zero.
+void intersect_with_bedtools(const std::string& repeat_path, const std::string& bed_path,
+                             const std::string& output_path);
+
+}  // namespace callfold::repeats

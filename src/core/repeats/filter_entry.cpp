@@ -1,0 +1,56 @@
+#include "repeats/filter_entry.hpp"
+
+#include "common/errors.hpp"
+#include "repeats/bedtools_engine.hpp"
+#include "repeats/builtin_engine.hpp"
+#include "repeats/executable_lookup.hpp"
+#include "repeats/output_name.hpp"
+#include "repeats/path_identity.hpp"
+#include "repeats/path_text.hpp"
+
+namespace callfold::repeats {
+
+bool bedtools_available() { return find_executable(bedtools_program).has_value(); }
+
+std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& full_repeat_path,
+                                              const std::optional<std::string>& repeat_bed_file_path,
+                                              std::optional<std::string> engine,
+                                              const std::optional<std::string>& output_path, const LogSink& log) {
+    if (!full_repeat_path) {
+        log(LogLevel::warning, "Can't filter repeats file \"%s\". The file does not exist", {Absent{}});
+        return std::nullopt;
+    }
+    if (!repeat_bed_file_path) {
+        log(LogLevel::warning, "Can't filter repeats file with \"%s\". The bed file does not exist", {Absent{}});
+        return std::nullopt;
+    }
+    if (!path_exists(*full_repeat_path)) {
+        log(LogLevel::warning, "%s file doesn't exist", {*full_repeat_path});
+        return std::nullopt;
+    }
+    if (!path_exists(*repeat_bed_file_path)) {
+        log(LogLevel::warning, "%s doesn't exist", {*repeat_bed_file_path});
+        return std::nullopt;
+    }
+
+    if (!engine) engine = bedtools_available() ? bedtools_engine_name : builtin_engine_name;
+    const bool use_bedtools = *engine == bedtools_engine_name;
+    if (use_bedtools && !bedtools_available())
+        throw RuntimeError("bedtools was requested to filter the repeats VCF but is not on PATH");
+
+    const std::string filtered_path =
+        output_path && !output_path->empty() ? *output_path : filtered_repeat_path(*full_repeat_path);
+    require_path_text(filtered_path);
+    refuse_output_over_inputs(*full_repeat_path, *repeat_bed_file_path, filtered_path);
+
+    log(LogLevel::info, "Filtering %s against %s with the %s engine",
+        {*full_repeat_path, *repeat_bed_file_path, *engine});
+    if (use_bedtools) {
+        intersect_with_bedtools(*full_repeat_path, *repeat_bed_file_path, filtered_path);
+    } else {
+        intersect_builtin(*full_repeat_path, *repeat_bed_file_path, filtered_path, log);
+    }
+    return filtered_path;
+}
+
+}  // namespace callfold::repeats

@@ -1,0 +1,29 @@
+// The repeat filtering job: input checks with their warnings, engine choice,
+// output naming, the guard against overwriting an input, and one engine run.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "common/log_sink.hpp"
+
+namespace callfold::repeats {
+
+inline constexpr const char* bundled_catalog_name = "STRchive-disease-loci.hg38.TRGT.bed";
+inline constexpr const char* bedtools_engine_name = "bedtools";
+inline constexpr const char* builtin_engine_name = "builtin";
+
+// Whether an executable regular file named "bedtools" is on PATH (searched anew).
+bool bedtools_available();
+
+// Returns the path of the filtered VCF, or nothing (with a warning) when an
+// input is not given or names nothing. An engine of nothing means bedtools
+// when it is on PATH, else the built-in engine; only "bedtools" exactly selects
+// bedtools. Throws RuntimeError when bedtools is selected but not on PATH,
+// ValueError when the output path names an input, and whatever the engine throws.
+std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& full_repeat_path,
+                                              const std::optional<std::string>& repeat_bed_file_path,
+                                              std::optional<std::string> engine,
+                                              const std::optional<std::string>& output_path, const LogSink& log);
+
+}  // namespace callfold::repeats
