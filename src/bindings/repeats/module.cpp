@@ -1,11 +1,222 @@
-// Callfold.repeats: restricting a tandem-repeat VCF to a catalog BED.
+// Callfold.repeats: restricting a tandem-repeat VCF to a catalog BED, with
+// `bedtools intersect` or with the built-in intersection that applies the same rule.
 #include <nanobind/nanobind.h>
 
+#include <optional>
+#include <string>
+
 #include "host/py_errors.hpp"
+#include "host/py_logging.hpp"
+#include "host/py_text.hpp"
+#include "repeats/bedtools_engine.hpp"
+#include "repeats/builtin_engine.hpp"
+#include "repeats/catalog.hpp"
+#include "repeats/filter_entry.hpp"
+#include "repeats/output_name.hpp"
+#include "repeats/path_args.hpp"
+#include "repeats/record_span.hpp"
+#include "repeats/vcf_text_stream.hpp"
 
 namespace nb = nanobind;
+namespace core = callfold::repeats;
+using callfold::py::to_str;
+using callfold::py::utf8_view;
+using callfold::py::repeats::optional_path_argument;
+using callfold::py::repeats::path_argument;
+using callfold::py::repeats::path_result;
+
+namespace {
+
+std::optional<std::string> optional_text(nb::handle object, const char* what) {
+    if (object.is_none()) return std::nullopt;
+    return std::string(utf8_view(object, what));
+}
+
+nb::object default_catalog_path(nb::handle module) {
+    nb::object os_path = nb::module_::import_("os").attr("path");
+    nb::object module_file = os_path.attr("abspath")(module.attr("__file__"));
+    return os_path.attr("join")(os_path.attr("dirname")(module_file), "data", core::bundled_catalog_name);
+}
+
+nb::object filter(nb::handle full_repeat_path, nb::handle repeat_bed_file_path, nb::handle engine,
+                  nb::handle output_path) {
+    const auto repeat = optional_path_argument(full_repeat_path, "full_repeat_path");
+    const auto bed = optional_path_argument(repeat_bed_file_path, "repeat_bed_file_path");
+    const auto chosen = optional_text(engine, "engine");
+    const auto output = optional_path_argument(output_path, "output_path");
+    std::optional<std::string> result;
+    {
+        nb::gil_scoped_release released;
+        result = core::filter_repeats_vcf(repeat, bed, chosen, output, callfold::py::root_logger_sink());
+    }
+    if (!result) return nb::none();
+    return path_result(*result);
+}
+
+// The reference scan over any sequence of (start, end) pairs, compared as the
+// host compares them, so that it accepts what the host accepts.
+bool overlaps(nb::handle intervals, nb::handle start, nb::handle end) {
+    for (nb::handle item : intervals) {
+        nb::object pair = nb::steal(PySequence_Tuple(item.ptr()));
+        if (!pair.is_valid()) throw nb::python_error();
+        const Py_ssize_t size = PyTuple_GET_SIZE(pair.ptr());
+        if (size != 2) {
+            const std::string message = size > 2 ? "too many values to unpack (expected 2)"
+                                                 : "not enough values to unpack (expected 2, got " +
+                                                       std::to_string(size) + ")";
+            throw nb::value_error(message.c_str());
+        }
+        PyObject* interval_start = PyTuple_GET_ITEM(pair.ptr(), 0);
+        PyObject* interval_end = PyTuple_GET_ITEM(pair.ptr(), 1);
+        const int past_end = PyObject_RichCompareBool(interval_start, end.ptr(), Py_GE);
+        if (past_end < 0) throw nb::python_error();
+        if (past_end) return false;
+        const int reaches = PyObject_RichCompareBool(start.ptr(), interval_end, Py_LT);
+        if (reaches < 0) throw nb::python_error();
+        if (reaches) return true;
+    }
+    return false;
+}
+
+nb::dict read_bed_intervals(nb::handle bed_path) {
+    const std::string path = path_argument(bed_path, "bed_path");
+    core::Catalog catalog;
+    {
+        nb::gil_scoped_release released;
+        catalog = core::read_bed_intervals(path);
+    }
+    nb::dict result;
+    for (std::size_t i = 0; i < catalog.chromosomes.size(); ++i) {
+        const auto& intervals = catalog.intervals[i];
+        nb::list list = nb::steal<nb::list>(PyList_New(static_cast<Py_ssize_t>(intervals.size())));
+        if (!list.is_valid()) throw nb::python_error();
+        for (std::size_t k = 0; k < intervals.size(); ++k) {
+            nb::tuple pair = nb::make_tuple(intervals[k].start, intervals[k].end);
+            PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(k), pair.release().ptr());
+        }
+        result[to_str(catalog.chromosomes[i])] = list;
+    }
+    return result;
+}
+
+}  // namespace
 
 NB_MODULE(repeats, m) {
-    m.doc() = "Restrict a tandem-repeat VCF to the loci of a catalog BED.";
+    m.doc() =
+        "Restrict a tandem-repeat VCF to the loci of a catalog BED, by running\n"
+        "`bedtools intersect` or by the built-in intersection that applies the same rule.";
     callfold::py::register_error_translator();
+
+    m.attr("_BUNDLED_CATALOG") = core::bundled_catalog_name;
+    m.attr("BEDTOOLS") = core::bedtools_engine_name;
+    m.attr("BUILTIN") = core::builtin_engine_name;
+
+    nb::handle module = m;
+    m.def(
+        "default_repeat_catalog_path", [module]() { return default_catalog_path(module); },
+        nb::sig("def default_repeat_catalog_path() -> str"),
+        "Path of the catalog BED shipped with the module: data/<_BUNDLED_CATALOG> in the\n"
+        "directory of the module's file. Computed afresh on each call; existence is not tested.");
+
+    m.def("bedtools_available", &core::bedtools_available, nb::sig("def bedtools_available() -> bool"),
+          "Whether an executable regular file named \"bedtools\" is on PATH (searched anew on each call).");
+
+    m.def("filter_repeats_vcf", &filter, nb::arg("full_repeat_path").none() = nb::none(),
+          nb::arg("repeat_bed_file_path").none() = nb::none(), nb::arg("engine").none() = nb::none(),
+          nb::arg("output_path").none() = nb::none(),
+          nb::sig("def filter_repeats_vcf(full_repeat_path: str | os.PathLike[str] | None = None, "
+                  "repeat_bed_file_path: str | os.PathLike[str] | None = None, engine: str | None = None, "
+                  "output_path: str | os.PathLike[str] | None = None) -> str | None"),
+          "Write the records of the repeat VCF that overlap the catalog BED, after its header\n"
+          "lines, to a plain VCF and return its path.\n\n"
+          "Returns None with a warning when either path is None or names nothing. engine None\n"
+          "means BEDTOOLS when bedtools is on PATH, else BUILTIN; only \"bedtools\" exactly selects\n"
+          "bedtools (RuntimeError when it is not on PATH), anything else the built-in engine.\n"
+          "The output is output_path when given and not empty, else _filtered_repeat_path of the\n"
+          "repeat VCF. ValueError when the output would name the repeat VCF or the catalog\n"
+          "(same path, other spelling, symbolic or hard link). Engine errors pass unchanged.");
+
+    m.def(
+        "_filtered_repeat_path",
+        [](nb::handle full_repeat_path) {
+            return path_result(core::filtered_repeat_path(path_argument(full_repeat_path, "full_repeat_path")));
+        },
+        nb::arg("full_repeat_path"),
+        nb::sig("def _filtered_repeat_path(full_repeat_path: str | os.PathLike[str]) -> str"),
+        "Default output path: beside the input, its name stripped of extensions back to the\n"
+        "last \".vcf\", plus \"_filtered.vcf\" (d/s.vcf.gz -> d/s_filtered.vcf,\n"
+        "calls.vcf.vcf -> calls.vcf_filtered.vcf).\n\n"
+        "A name with no \".vcf\" extension at any level (.bcf, .txt, .VCF, a bare \".vcf\")\n"
+        "keeps its whole name less one trailing \".gz\" or \".bgz\" (any case), so\n"
+        "calls.txt.gz -> calls.txt_filtered.vcf and .vcf -> .vcf_filtered.vcf.");
+
+    m.def(
+        "_intersect_with_bedtools",
+        [](nb::handle repeat_path, nb::handle bed_path, nb::handle output_path) {
+            const std::string repeat = path_argument(repeat_path, "repeat_path");
+            const std::string bed = path_argument(bed_path, "bed_path");
+            const std::string output = path_argument(output_path, "output_path");
+            nb::gil_scoped_release released;
+            core::intersect_with_bedtools(repeat, bed, output);
+        },
+        nb::arg("repeat_path"), nb::arg("bed_path"), nb::arg("output_path"),
+        nb::sig("def _intersect_with_bedtools(repeat_path: str | os.PathLike[str], "
+                "bed_path: str | os.PathLike[str], output_path: str | os.PathLike[str]) -> None"),
+        "Run `bedtools intersect -a repeat_path -b bed_path -header -u` with its standard\n"
+        "output written to output_path (created or truncated first) and wait for it.\n"
+        "subprocess.CalledProcessError on a non-zero exit status; OSError when bedtools\n"
+        "cannot be started (the output then exists, empty); ValueError when output_path\n"
+        "names an input.");
+
+    m.def(
+        "_intersect_in_python",
+        [](nb::handle repeat_path, nb::handle bed_path, nb::handle output_path) {
+            const std::string repeat = path_argument(repeat_path, "repeat_path");
+            const std::string bed = path_argument(bed_path, "bed_path");
+            const std::string output = path_argument(output_path, "output_path");
+            nb::gil_scoped_release released;
+            core::intersect_builtin(repeat, bed, output, callfold::py::root_logger_sink());
+        },
+        nb::arg("repeat_path"), nb::arg("bed_path"), nb::arg("output_path"),
+        nb::sig("def _intersect_in_python(repeat_path: str | os.PathLike[str], "
+                "bed_path: str | os.PathLike[str], output_path: str | os.PathLike[str]) -> None"),
+        "The built-in intersection: copy the header lines of the repeat VCF (plain or gzip)\n"
+        "and each record whose span overlaps a catalog interval, once, in input order, to\n"
+        "output_path; log \"Repeat records kept: %d, outside the catalog: %d\". ValueError\n"
+        "when output_path names an input (checked before the output is opened).");
+
+    m.def(
+        "_record_span",
+        [](nb::handle line) -> nb::object {
+            const auto span = core::record_span(utf8_view(line, "line"));
+            if (!span) return nb::none();
+            return nb::make_tuple(to_str(span->chromosome), span->start, span->end);
+        },
+        nb::arg("line"), nb::sig("def _record_span(line: str) -> tuple[str, int, int] | None"),
+        "(CHROM, POS - 1, END) of a VCF record line, END from INFO or else start plus\n"
+        "max(len(REF), 1); None when the line has fewer than 8 columns or POS is not an integer.");
+
+    m.def(
+        "_info_end",
+        [](nb::handle info) -> nb::object {
+            const auto end = core::info_end(utf8_view(info, "info"));
+            if (!end) return nb::none();
+            return nb::int_(*end);
+        },
+        nb::arg("info"), nb::sig("def _info_end(info: str) -> int | None"),
+        "END of the first \"END=\" entry of an INFO column, or None when there is none or\n"
+        "its value is not an integer (a later END= entry is then not consulted).");
+
+    m.def("_read_bed_intervals", &read_bed_intervals, nb::arg("bed_path"),
+          nb::sig("def _read_bed_intervals(bed_path: str | os.PathLike[str]) -> dict[str, list[tuple[int, int]]]"),
+          "Catalog intervals by chromosome, each list sorted by start then end. Blank,\n"
+          "\"#\"/\"track\"/\"browser\" lines, lines of fewer than 3 TAB-separated columns and\n"
+          "lines whose start or end is not an integer are skipped.");
+
+    m.def("_overlaps", &overlaps, nb::arg("intervals"), nb::arg("start"), nb::arg("end"),
+          nb::sig("def _overlaps(intervals: collections.abc.Iterable[tuple[int, int]], start: int, end: int) -> bool"),
+          "Whether [start, end) overlaps an interval of a list sorted by start: a scan from\n"
+          "the first interval that stops at the first one starting at or after end.");
+
+    callfold::py::repeats::bind_vcf_text_stream(m);
 }

@@ -1,0 +1,91 @@
+#include "repeats/vcf_text_stream.hpp"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "host/py_text.hpp"
+#include "repeats/path_args.hpp"
+#include "repeats/vcf_source.hpp"
+
+namespace callfold::py::repeats {
+namespace {
+
+class VcfTextStream {
+public:
+    VcfTextStream(std::unique_ptr<LineReader> reader, std::string name)
+        : reader_(std::move(reader)), name_(std::move(name)) {}
+
+    nb::str next_line() {
+        const std::string_view line = next_view();
+        if (line.data() == nullptr) throw nb::stop_iteration();
+        return to_str(line);
+    }
+
+    nb::str readline() {
+        const std::string_view line = next_view();
+        return line.data() == nullptr ? nb::str("") : to_str(line);
+    }
+
+    nb::str read() {
+        require_open();
+        return to_str(reader_->read_rest());
+    }
+
+    void close() { reader_.reset(); }
+    bool closed() const { return reader_ == nullptr; }
+    const std::string& name() const { return name_; }
+
+private:
+    void require_open() const {
+        if (reader_ == nullptr) throw nb::value_error("I/O operation on closed file.");
+    }
+
+    // A null view at the end of the text.
+    std::string_view next_view() {
+        require_open();
+        std::string_view line;
+        if (!reader_->next(line)) return {};
+        if (line.data() == nullptr) line = std::string_view("", 0);
+        return line;
+    }
+
+    std::unique_ptr<LineReader> reader_;
+    std::string name_;
+};
+
+}  // namespace
+
+void bind_vcf_text_stream(nb::module_& module) {
+    nb::class_<VcfTextStream>(module, "_VcfTextStream",
+                              "Lines of a VCF as str, each with its \"\\n\" (the last may lack it), read\n"
+                              "as strict UTF-8 with universal newlines; gzip members are read in turn.")
+        .def("__iter__", [](nb::handle self) { return nb::borrow(self); })
+        .def("__next__", &VcfTextStream::next_line)
+        .def("readline", &VcfTextStream::readline, "The next line, or \"\" at the end.")
+        .def("read", &VcfTextStream::read, "Everything not read yet, as one str.")
+        .def("close", &VcfTextStream::close, "Release the file; later reads raise ValueError.")
+        .def_prop_ro("closed", &VcfTextStream::closed)
+        .def_prop_ro("name", [](const VcfTextStream& stream) { return path_result(stream.name()); })
+        .def("__enter__", [](nb::handle self) { return nb::borrow(self); })
+        .def(
+            "__exit__", [](VcfTextStream& stream, nb::args) { stream.close(); },
+            nb::sig("def __exit__(self, *args: object) -> None"));
+
+    module.def(
+        "_open_vcf_text",
+        [](nb::handle path) {
+            const std::string file = path_argument(path, "path");
+            std::unique_ptr<LineReader> reader;
+            {
+                nb::gil_scoped_release released;
+                reader = callfold::repeats::open_vcf_text(file);
+            }
+            return VcfTextStream(std::move(reader), file);
+        },
+        nb::arg("path"), nb::sig("def _open_vcf_text(path: str | os.PathLike[str]) -> _VcfTextStream"),
+        "Open the VCF at path for reading as text, gzip-decompressed when its first two\n"
+        "bytes are the gzip magic number (never judged by the name). The caller closes it.");
+}
+
+}  // namespace callfold::py::repeats
