@@ -34,7 +34,7 @@ void def_get_lines(nb::module_& m) {
             }
             return str_list(lines.lines);
         },
-        nb::arg("file_path"), nb::sig("def get_lines(file_path: str) -> List[str]"),
+        nb::arg("file_path").none(), nb::sig("def get_lines(file_path: str) -> List[str]"),
         "Read a plain or gzip-compressed text file into its lines, each with its \"\\n\".\n\n"
         "The file is first read as gzip (all members of a BGZF file in turn); when that fails\n"
         "for any reason it is read again as plain UTF-8, whose errors reach the caller.");
@@ -48,7 +48,7 @@ void def_is_empty(nb::module_& m) {
                 if (unifier::is_record_line(utf8_view(line, "line"))) return false;
             return true;
         },
-        nb::arg("lines"), nb::sig("def is_empty(lines: Iterable[str]) -> bool"),
+        nb::arg("lines").none(), nb::sig("def is_empty(lines: Iterable[str]) -> bool"),
         "Whether the lines hold no record: only header lines (\"#\" after stripping) and blank lines.");
 }
 
@@ -72,7 +72,7 @@ void def_drop_sv_records_by_filter(nb::module_& m) {
             for (const std::size_t index : kept) result.append(views.owners[index]);
             return result;
         },
-        nb::arg("lines"), nb::arg("filter_tokens"),
+        nb::arg("lines").none(), nb::arg("filter_tokens").none(),
         nb::sig("def drop_sv_records_by_filter(lines: Sequence[str], filter_tokens: Sequence[str]) -> List[str]"),
         "Leave out the SV records whose FILTER carries one of the tokens as a whole entry.\n\n"
         "Header lines and lines too short to have a FILTER field always stay; the lines that\n"
@@ -107,7 +107,7 @@ void def_read_struct_lines(nb::module_& m) {
             }
             return result;
         },
-        nb::arg("struct_files"), nb::arg("options") = nb::none(),
+        nb::arg("struct_files").none(), nb::arg("options").none() = nb::none(),
         nb::sig("def read_struct_lines(struct_files: Dict[str, Optional[str]], options: Optional[UnifyOptions] = None) "
                 "-> Dict[str, Optional[List[str]]]"),
         "Read every present input in the order sv, cnv, repeats, roh into its lines.\n\n"

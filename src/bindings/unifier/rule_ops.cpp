@@ -13,7 +13,7 @@ namespace callfold::py {
 void def_is_valid_line(nb::module_& m) {
     m.def(
         "is_valid_line", [](nb::handle line) { return unifier::is_valid_cnv_line(utf8_view(line, "line")); },
-        nb::arg("line"), nb::sig("def is_valid_line(line: str) -> bool"),
+        nb::arg("line").none(), nb::sig("def is_valid_line(line: str) -> bool"),
         "Whether a CNV line is worth keeping: header lines and records carrying \"SVTYPE=\"\n"
         "always, other records unless their genotype is the no-call \"./.\".");
 }
@@ -22,7 +22,7 @@ void def_modify_repeat_line(nb::module_& m) {
     m.def(
         "modify_repeat_line",
         [](nb::handle repeat_line) { return to_str(unifier::modify_repeat_line(utf8_view(repeat_line, "repeat_line"))); },
-        nb::arg("repeat_line"), nb::sig("def modify_repeat_line(repeat_line: str) -> str"),
+        nb::arg("repeat_line").none(), nb::sig("def modify_repeat_line(repeat_line: str) -> str"),
         "Append \";SVTYPE=REP\" to the INFO field of a ten-field repeat record.");
 }
 
@@ -30,7 +30,7 @@ void def_repeat_line_needs_svtype(nb::module_& m) {
     m.def(
         "_repeat_line_needs_svtype",
         [](nb::handle repeat_line) { return unifier::repeat_line_needs_svtype(utf8_view(repeat_line, "repeat_line")); },
-        nb::arg("repeat_line"), nb::sig("def _repeat_line_needs_svtype(repeat_line: str) -> bool"),
+        nb::arg("repeat_line").none(), nb::sig("def _repeat_line_needs_svtype(repeat_line: str) -> bool"),
         "Whether a record of at least ten fields lacks \"SVTYPE=\" in its INFO field.");
 }
 
@@ -42,7 +42,7 @@ void def_marked_repeat_line(nb::module_& m) {
             if (auto marked = unifier::marked_repeat_line(line, repeat_marking(add_repeat_svtype))) return to_str(*marked);
             return nb::borrow(repeat_line);
         },
-        nb::arg("repeat_line"), nb::arg("add_repeat_svtype"),
+        nb::arg("repeat_line").none(), nb::arg("add_repeat_svtype").none(),
         nb::sig("def _marked_repeat_line(repeat_line: str, add_repeat_svtype: Optional[bool]) -> str"),
         "The repeat line as it is to be written: marked with \";SVTYPE=REP\" when it lacks an\n"
         "\"SVTYPE=\" (None), always (true) or never (false).");
@@ -60,7 +60,7 @@ void def_roh_lines_are_bed(nb::module_& m) {
             LineViews lines = line_views(roh_lines, "line");
             return unifier::roh_lines_are_bed(lines.views, nullptr);
         },
-        nb::arg("roh_lines"), nb::arg("declared"),
+        nb::arg("roh_lines").none(), nb::arg("declared").none(),
         nb::sig("def _roh_lines_are_bed(roh_lines: Sequence[str], declared: str) -> bool"),
         "Whether ROH input is a BED to convert: \"bed\" or \"vcf\" decide; anything else detects\n"
         "a VCF by a line holding the full column header.");
@@ -70,7 +70,7 @@ void def_roh_bed_line_to_vcf(nb::module_& m) {
     m.def(
         "roh_bed_line_to_vcf",
         [](nb::handle bed_line) { return to_str(unifier::roh_bed_line_to_vcf(utf8_view(bed_line, "bed_line"))); },
-        nb::arg("bed_line"), nb::sig("def roh_bed_line_to_vcf(bed_line: str) -> str"),
+        nb::arg("bed_line").none(), nb::sig("def roh_bed_line_to_vcf(bed_line: str) -> str"),
         "Convert one ROH BED interval (chrom, start, end, score) into an <ROH> VCF record.");
 }
 

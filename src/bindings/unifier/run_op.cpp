@@ -18,8 +18,8 @@ void def_run(nb::module_& m) {
             nb::object tokens = PyUnicode_Check(drop_sv_filters.ptr()) ? nb::make_tuple(drop_sv_filters)
                                                                        : nb::tuple(drop_sv_filters);
             nb::object options = unifier_module.attr("UnifyOptions")(
-                nb::arg("add_repeat_svtype") = is_true(skip_svtype) ? nb::object(nb::bool_(false)) : nb::none(),
-                nb::arg("drop_sv_filters") = tokens);
+                nb::arg("add_repeat_svtype").none() = is_true(skip_svtype) ? nb::object(nb::bool_(false)) : nb::none(),
+                nb::arg("drop_sv_filters").none() = tokens);
 
             const std::string output = fs_path(output_path);
             unifier::InputPaths paths;
@@ -38,9 +38,9 @@ void def_run(nb::module_& m) {
             // Looked up now, not at load, so that a replacement bound later is the one called.
             return unifier_module.attr("sort_and_compress")(output_path);
         },
-        nb::arg("output_path"), nb::arg("sv_path") = nb::none(), nb::arg("cnv_path") = nb::none(),
-        nb::arg("repeat_path") = nb::none(), nb::arg("roh_bed_path") = nb::none(),
-        nb::arg("skip_svtype") = false, nb::arg("drop_sv_filters") = nb::tuple(),
+        nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(), nb::arg("cnv_path").none() = nb::none(),
+        nb::arg("repeat_path").none() = nb::none(), nb::arg("roh_bed_path").none() = nb::none(),
+        nb::arg("skip_svtype").none() = false, nb::arg("drop_sv_filters").none() = nb::tuple(),
         nb::sig("def run(output_path: str, sv_path: Optional[str] = None, cnv_path: Optional[str] = None, "
                 "repeat_path: Optional[str] = None, roh_bed_path: Optional[str] = None, skip_svtype: bool = False, "
                 "drop_sv_filters: Sequence[str] = ()) -> Optional[str]"),

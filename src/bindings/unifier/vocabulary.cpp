@@ -40,13 +40,13 @@ void def_unify_options(nb::module_& m) {
     fields.append(nb::make_tuple("add_repeat_svtype", optional_bool, nb::none()));
     fields.append(nb::make_tuple("roh_format", str_type, m.attr("RohFormat").attr("AUTO")));
     fields.append(nb::make_tuple("drop_sv_filters", sequence_of_str,
-                                 dataclasses.attr("field")(nb::arg("default_factory") = tuple_type)));
+                                 dataclasses.attr("field")(nb::arg("default_factory").none() = tuple_type)));
     nb::dict namespace_;
     namespace_["__doc__"] = "Per-caller differences in how the inputs are read.";
     namespace_["__module__"] = m.attr("__name__");
 
-    nb::object options = dataclasses.attr("make_dataclass")("UnifyOptions", fields, nb::arg("namespace") = namespace_,
-                                                             nb::arg("frozen") = true);
+    nb::object options = dataclasses.attr("make_dataclass")("UnifyOptions", fields, nb::arg("namespace").none() = namespace_,
+                                                             nb::arg("frozen").none() = true);
     options.attr("__module__") = m.attr("__name__");
     m.attr("UnifyOptions") = options;
 }

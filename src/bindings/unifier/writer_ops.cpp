@@ -24,7 +24,7 @@ void def_vcf_header_from_lines(nb::module_& m) {
             }
             return to_str(header);
         },
-        nb::arg("vcf_lines"), nb::sig("def vcf_header_from_lines(vcf_lines: Iterable[str]) -> str"),
+        nb::arg("vcf_lines").none(), nb::sig("def vcf_header_from_lines(vcf_lines: Iterable[str]) -> str"),
         "The header of a VCF's lines: every line up to and including the first holding \"#CHROM\".");
 }
 
@@ -39,7 +39,7 @@ void def_write_vcf_content(nb::module_& m) {
             const unifier::LineOut out = [&write](std::string_view text) { write(to_str(text)); };
             unifier::write_vcf_content(key, views.views, out, record_options(options), root_logger_sink());
         },
-        nb::arg("file_type"), nb::arg("lines_dict"), nb::arg("output_h"), nb::arg("options"),
+        nb::arg("file_type").none(), nb::arg("lines_dict").none(), nb::arg("output_h").none(), nb::arg("options").none(),
         nb::sig("def _write_vcf_content(file_type: str, lines_dict: Dict[str, Optional[List[str]]], output_h, "
                 "options: UnifyOptions) -> None"),
         "Append one input's records, never its header, to the open text file output_h.\n\n"
@@ -69,7 +69,7 @@ void def_unify_lines(nb::module_& m) {
             }
             return written ? nb::borrow(output_path) : nb::none();
         },
-        nb::arg("files_lines"), nb::arg("output_path"), nb::arg("options") = nb::none(),
+        nb::arg("files_lines").none(), nb::arg("output_path").none(), nb::arg("options").none() = nb::none(),
         nb::sig("def unify_lines(files_lines: Dict[str, Optional[List[str]]], output_path: str, "
                 "options: Optional[UnifyOptions] = None) -> Optional[str]"),
         "Write the unsorted unified VCF at output_path and return output_path.\n\n"
