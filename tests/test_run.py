@@ -22,11 +22,11 @@ def records_of(text):
     return [line for line in text.splitlines(keepends=True) if line.strip() and not line.startswith("#")]
 
 
-def expected_records(data_copy, drop=("InvBreakpoint",)):
+def expected_records(data_copy, roh="roh.bed", drop=("InvBreakpoint",)):
     """What unify_lines writes for the shipped inputs: every record that should reach the .gz."""
     options = unifier.UnifyOptions(drop_sv_filters=tuple(drop))
     paths = {"sv": data_copy("sv.vcf"), "cnv": data_copy("cnv.vcf"), "repeats": data_copy("repeats.vcf"),
-             "roh": data_copy("roh.bed")}
+             "roh": data_copy(roh)}
     out = str(Path(paths["sv"]).parent / "reference.vcf")
     unifier.unify_lines(unifier.read_struct_lines(paths, options), out, options)
     return records_of(Path(out).read_text()), paths
@@ -56,11 +56,11 @@ def spy(monkeypatch):
     return calls
 
 
-@pytest.mark.parametrize("compression", ["plain", "bgzf"])
-def test_run_end_to_end(tmp_path, data_copy, write_input, require_tool, compression):
-    expected, paths = expected_records(data_copy)
-    if compression == "bgzf":
-        paths = {key: write_input(f"z/{key}.gz", Path(path).read_text(), "bgzf", block_size=300)
+@pytest.mark.parametrize("compression, roh", [("plain", "roh.bed"), ("bgzf", "roh.bed"), ("gzip", "roh.vcf")])
+def test_run_end_to_end(tmp_path, data_copy, write_input, require_tool, compression, roh):
+    expected, paths = expected_records(data_copy, roh)
+    if compression != "plain":
+        paths = {key: write_input(f"z/{key}.gz", Path(path).read_text(), compression, block_size=300)
                  for key, path in paths.items()}
     output = str(tmp_path / "unified.vcf")
     result = Callfold.run(output, paths["sv"], paths["cnv"], paths["repeats"], paths["roh"],
@@ -75,10 +75,14 @@ def test_run_end_to_end(tmp_path, data_copy, write_input, require_tool, compress
     assert not any(line.startswith("#") for line in lines[header_end + 1 :])
     assert Counter(records_of(text)) == Counter(expected)
     assert not any("InvBreakpoint\t" in line for line in records_of(text))
+    assert sum("<ROH>" in line for line in records_of(text)) == (3 if roh == "roh.bed" else 2)
     # CNV records appended after an SV header go out unchanged, with or without SVTYPE=.
     without_svtype = {line.split("\t")[2] for line in records_of(text) if "SVTYPE=" not in line.split("\t")[7]}
     assert without_svtype == {"cnv.nocall.1", "cnv.dup.1", "cnv.nocall.2"}
 
+    strict = subprocess.run([require_tool("bcftools"), "view", "-Ov", "-o", os.devnull, result],
+                            capture_output=True, text=True, check=True)
+    assert strict.stderr == ""
     subprocess.run([require_tool("tabix"), "-p", "vcf", result], check=True)
     with pysam.TabixFile(result) as indexed:
         region = [row.split("\t")[2] for row in indexed.fetch("chr1", 1_000_000, 3_000_000)]
