@@ -1,0 +1,91 @@
+// BGZF output: a gzip file made of independent members ("blocks") of at most
+// 64 KiB each, every one carrying the BC extra field with its own size, and
+// closed by the standard 28-byte empty block. Blocks are deflated with
+// libdeflate on worker threads and written to the file in their order.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace callfold::compression {
+
+// Uncompressed bytes per block. Even stored (incompressible) data then fits the
+// 64 KiB limit of a block with its header, footer and stored-block overhead.
+inline constexpr std::size_t bgzf_block_data = 0xff00;
+inline constexpr std::size_t bgzf_max_block = 0x10000;
+inline constexpr std::size_t bgzf_header_size = 18;
+inline constexpr std::size_t bgzf_footer_size = 8;
+
+// The empty block that ends every BGZF file.
+extern const unsigned char bgzf_eof_block[28];
+
+// One complete BGZF block for `data` (at most bgzf_block_data bytes) into `out`,
+// using `compressor` (a libdeflate compressor, or null for stored data).
+// Returns the block size. `out` must hold bgzf_max_block bytes.
+std::size_t make_bgzf_block(void* compressor, std::string_view data, unsigned char* out);
+
+// Worker threads to use for `total_bytes` of input on this machine.
+unsigned bgzf_threads_for(std::size_t total_bytes);
+
+class BgzfWriter {
+public:
+    // Writes to the open descriptor `fd`; `path` names it in errors. With
+    // `threads` <= 1 every block is compressed on the calling thread.
+    BgzfWriter(int fd, std::string path, unsigned threads, int level = 6);
+    ~BgzfWriter();
+    BgzfWriter(const BgzfWriter&) = delete;
+    BgzfWriter& operator=(const BgzfWriter&) = delete;
+
+    void write(std::string_view data);
+    // Compresses what is buffered, writes every block in order and the EOF block.
+    // Throws OsError on a failed write; nothing may be written after it.
+    void finish();
+
+    std::uint64_t blocks_written() const { return blocks_written_; }
+
+private:
+    struct Slot {
+        std::string data;
+        std::vector<unsigned char> block;
+        std::size_t block_size = 0;
+        bool busy = false;    // handed to the workers, not yet written out
+        bool done = false;    // compressed
+    };
+
+    void submit_current();
+    void write_slot(Slot& slot);
+    void drain(std::size_t sequence);
+    void flush_output();
+    void worker_loop(void* compressor);
+    void stop_workers();
+
+    int fd_;
+    std::string path_;
+    int level_;
+    std::string current_;              // the block being filled
+    std::vector<Slot> slots_;          // ring of blocks in flight
+    std::uint64_t next_sequence_ = 0;  // sequence number of the next block submitted
+    std::uint64_t next_write_ = 0;     // sequence number of the next block to write
+    std::uint64_t next_compress_ = 0;  // sequence number of the next block a worker takes
+    std::vector<unsigned char> output_;
+    std::uint64_t blocks_written_ = 0;
+    bool finished_ = false;
+
+    void* inline_compressor_ = nullptr;  // used when there are no workers
+    std::vector<void*> worker_compressors_;
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable work_ready_;
+    std::condition_variable work_done_;
+    bool stopping_ = false;
+    std::exception_ptr worker_error_;
+};
+
+}  // namespace callfold::compression

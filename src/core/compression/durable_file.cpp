@@ -1,0 +1,107 @@
+#include "compression/durable_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <random>
+
+#include "common/errors.hpp"
+
+namespace callfold::compression {
+namespace {
+
+constexpr int create_attempts = 100;
+
+std::string random_suffix(std::mt19937_64& random) {
+    static constexpr char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string suffix;
+    std::uint64_t bits = random();
+    for (int i = 0; i < 10; ++i) {
+        suffix += digits[bits % 36];
+        bits /= 36;
+    }
+    return suffix;
+}
+
+void sync_fd(int fd, const std::string& path) {
+    while (::fsync(fd) != 0) {
+        if (errno != EINTR) throw OsError(errno, path);
+    }
+}
+
+void sync_directory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) throw OsError(errno, directory);
+    int error = 0;
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR) continue;
+        // Some file systems cannot sync a directory at all; the rename is then as
+        // durable as that file system makes it.
+        if (errno != EINVAL && errno != ENOTSUP) error = errno;
+        break;
+    }
+    ::close(fd);
+    if (error != 0) throw OsError(error, directory);
+}
+
+}  // namespace
+
+std::string directory_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+void remove_file(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) throw OsError(errno, path);
+}
+
+DurableFile::DurableFile(std::string final_path) : final_path_(std::move(final_path)) {
+    std::random_device device;
+    std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ device() ^
+                           static_cast<std::uint64_t>(::getpid()) ^
+                           static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0;; ++attempt) {
+        std::string candidate = final_path_ + "." + random_suffix(random) + ".tmp";
+        // Mode 0666 less the umask: the permissions an ordinary new file gets.
+        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            temp_path_ = std::move(candidate);
+            return;
+        }
+        if (errno != EEXIST || attempt + 1 == create_attempts) throw OsError(errno, final_path_);
+    }
+}
+
+DurableFile::~DurableFile() {
+    if (!committed_) discard();
+}
+
+void DurableFile::discard() noexcept {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_path_.empty()) {
+        ::unlink(temp_path_.c_str());
+        temp_path_.clear();
+    }
+}
+
+void DurableFile::commit() {
+    sync_fd(fd_, temp_path_);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw OsError(errno, temp_path_);
+    if (::rename(temp_path_.c_str(), final_path_.c_str()) != 0) throw OsError(errno, final_path_);
+    committed_ = true;
+    temp_path_.clear();
+    sync_directory(directory_of(final_path_));
+}
+
+}  // namespace callfold::compression
