@@ -1,0 +1,161 @@
+#include "compression/vcf_sorting.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <utility>
+
+#include "common/int_text.hpp"
+#include "common/line_reader.hpp"
+#include "common/py_whitespace.hpp"
+
+namespace callfold::compression {
+namespace {
+
+// Gzip when the file starts with the gzip magic; anything else (including a
+// file that cannot be read here) is opened as plain text, which reports errors.
+Compression detect_compression(const std::string& path, std::size_t& file_size) {
+    file_size = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Compression::plain;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) file_size = static_cast<std::size_t>(info.st_size);
+    unsigned char magic[2] = {0, 0};
+    const ssize_t got = ::read(fd, magic, sizeof magic);
+    ::close(fd);
+    return got == 2 && magic[0] == 0x1f && magic[1] == 0x8b ? Compression::gzip : Compression::plain;
+}
+
+std::string quoted(std::string_view text) {
+    constexpr std::size_t shown = 60;
+    std::string out = "'";
+    out.append(text.substr(0, shown));
+    if (text.size() > shown) out += "...";
+    out += "'";
+    return out;
+}
+
+}  // namespace
+
+void VcfRecordCollector::add_line(std::string_view line) {
+    ++line_number_;
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    const std::string_view stripped = py_strip(line);
+    if (stripped.empty()) return;  // blank lines carry nothing
+    if (stripped.front() == '#') {
+        std::string header(py_lstrip(line));
+        header += '\n';
+        records_.header.push_back(std::move(header));
+        return;
+    }
+
+    const std::size_t tab1 = line.find('\t');
+    if (tab1 == std::string_view::npos)
+        throw VcfInputError(line_number_, "record has no POS column (fewer than 2 TAB-separated fields)");
+    const std::string_view chrom = line.substr(0, tab1);
+    if (chrom.empty()) throw VcfInputError(line_number_, "record has an empty CHROM");
+    const std::size_t tab2 = line.find('\t', tab1 + 1);
+    const std::string_view pos_text =
+        line.substr(tab1 + 1, tab2 == std::string_view::npos ? std::string_view::npos : tab2 - tab1 - 1);
+    const IntText pos = parse_int_text(pos_text);
+    if (pos.status == IntText::Status::invalid)
+        throw VcfInputError(line_number_, "POS " + quoted(pos_text) + " is not an integer");
+    if (pos.status == IntText::Status::overflow)
+        throw VcfInputError(line_number_, "POS " + quoted(pos_text) + " is out of range");
+    if (records_.pos.size() == std::numeric_limits<std::uint32_t>::max())
+        throw VcfInputError(line_number_, "too many records");
+
+    // Readers and indexers parse POS as plain decimal digits, so a POS written
+    // with a sign, underscores, leading zeros or spaces is written in that form:
+    // the position they read is then the one the records are sorted by.
+    char digits[24];
+    const auto converted = std::to_chars(digits, digits + sizeof digits, pos.value);
+    const std::string_view canonical(digits, static_cast<std::size_t>(converted.ptr - digits));
+    std::string& text = records_.text;
+    if (pos_text == canonical) {
+        text.append(line);
+    } else {
+        text.append(line.substr(0, tab1 + 1));
+        text.append(canonical);
+        if (tab2 != std::string_view::npos) text.append(line.substr(tab2));
+    }
+    text += '\n';
+    records_.start.push_back(text.size());
+    records_.pos.push_back(pos.value);
+
+    // Records of one contig usually come together: check the previous one first.
+    if (!have_last_contig_ || records_.contigs[last_contig_] != chrom) {
+        auto found = contig_ids_.find(chrom);
+        if (found == contig_ids_.end()) {
+            const auto id = static_cast<std::uint32_t>(records_.contigs.size());
+            records_.contigs.emplace_back(chrom);
+            found = contig_ids_.emplace(std::string(chrom), id).first;
+        }
+        last_contig_ = found->second;
+        have_last_contig_ = true;
+    }
+    records_.contig.push_back(last_contig_);
+}
+
+VcfRecords read_vcf_records(const std::string& path) {
+    std::size_t file_size = 0;
+    const Compression compression = detect_compression(path, file_size);
+    LineReader reader(path, compression);
+    VcfRecordCollector collector;
+    if (compression == Compression::plain) collector.reserve_text(file_size + file_size / 64 + 1);
+    std::string_view line;
+    while (reader.next(line)) collector.add_line(line);
+    return collector.take();
+}
+
+std::vector<std::uint32_t> contig_ranks(const VcfRecords& records, const std::vector<std::string>& declared) {
+    StringMap<std::uint32_t> declared_rank;
+    for (const std::string& id : declared)
+        declared_rank.emplace(id, static_cast<std::uint32_t>(declared_rank.size()));  // first declaration wins
+    auto next_rank = static_cast<std::uint32_t>(declared_rank.size());
+    std::vector<std::uint32_t> ranks(records.contigs.size());
+    for (std::size_t i = 0; i < records.contigs.size(); ++i) {
+        const auto found = declared_rank.find(records.contigs[i]);
+        ranks[i] = found != declared_rank.end() ? found->second : next_rank++;
+    }
+    return ranks;
+}
+
+std::vector<std::uint32_t> sorted_record_order(const VcfRecords& records, const std::vector<std::uint32_t>& rank_of_contig) {
+    const std::size_t count = records.size();
+    std::uint32_t rank_count = 0;
+    for (const std::uint32_t rank : rank_of_contig) rank_count = std::max(rank_count, rank + 1);
+
+    // Stable counting sort by contig rank...
+    std::vector<std::size_t> bucket_start(static_cast<std::size_t>(rank_count) + 1, 0);
+    for (std::size_t i = 0; i < count; ++i) ++bucket_start[rank_of_contig[records.contig[i]] + 1];
+    for (std::size_t r = 0; r < rank_count; ++r) bucket_start[r + 1] += bucket_start[r];
+    std::vector<std::uint32_t> order(count);
+    {
+        std::vector<std::size_t> fill(bucket_start.begin(), bucket_start.end() - 1);
+        for (std::size_t i = 0; i < count; ++i)
+            order[fill[rank_of_contig[records.contig[i]]]++] = static_cast<std::uint32_t>(i);
+    }
+
+    // ...then by POS within each contig, where it is not in order already.
+    std::vector<std::pair<std::int64_t, std::uint32_t>> keyed;
+    for (std::size_t r = 0; r < rank_count; ++r) {
+        const auto first = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r]);
+        const auto last = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r + 1]);
+        const bool in_order = std::is_sorted(
+            first, last, [&](std::uint32_t a, std::uint32_t b) { return records.pos[a] < records.pos[b]; });
+        if (in_order) continue;
+        keyed.clear();
+        for (auto it = first; it != last; ++it) keyed.emplace_back(records.pos[*it], *it);
+        std::sort(keyed.begin(), keyed.end());  // index breaks ties: input order
+        auto out = first;
+        for (const auto& entry : keyed) *out++ = entry.second;
+    }
+    return order;
+}
+
+}  // namespace callfold::compression

@@ -1,0 +1,81 @@
+// Reading a VCF for sorting: every line is classified (header, blank, record),
+// records are packed into one buffer with their CHROM and POS, and a stable
+// order by (contig rank, POS) is computed over them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "common/errors.hpp"
+
+namespace callfold::compression {
+
+// A line that cannot be placed, or a file that cannot be sorted as a VCF.
+// `line` is the 1-based line number, 0 when the whole file is meant.
+struct VcfInputError : ValueError {
+    VcfInputError(std::uint64_t line_number, const std::string& what)
+        : ValueError(what), line(line_number), problem(what) {}
+    std::uint64_t line;
+    std::string problem;
+};
+
+struct StringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+template <typename Value>
+using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
+
+struct VcfRecords {
+    // Header lines in input order, leading whitespace removed so that each
+    // begins with "#", each ending in one "\n".
+    std::vector<std::string> header;
+    // Record lines back to back, each ending in exactly one "\n";
+    // record i is text[start[i], start[i + 1]).
+    std::string text;
+    std::vector<std::uint64_t> start{0};
+    std::vector<std::int64_t> pos;
+    // Contig of each record as an index into `contigs`, which lists CHROM
+    // values in order of first appearance.
+    std::vector<std::uint32_t> contig;
+    std::vector<std::string> contigs;
+
+    std::size_t size() const { return pos.size(); }
+    std::string_view record(std::size_t i) const {
+        return std::string_view(text).substr(start[i], start[i + 1] - start[i]);
+    }
+};
+
+// Collects lines one at a time (each with or without its "\n").
+// Throws VcfInputError for a record without CHROM or integer POS.
+class VcfRecordCollector {
+public:
+    void add_line(std::string_view line);
+    VcfRecords take() { return std::move(records_); }
+    void reserve_text(std::size_t bytes) { records_.text.reserve(bytes); }
+
+private:
+    VcfRecords records_;
+    StringMap<std::uint32_t> contig_ids_;
+    std::uint32_t last_contig_ = 0;
+    bool have_last_contig_ = false;
+    std::uint64_t line_number_ = 0;
+};
+
+// Reads the file at `path` (plain text, or gzip when it starts with the gzip
+// magic) as strict UTF-8 with universal newlines.
+VcfRecords read_vcf_records(const std::string& path);
+
+// Rank of every contig of `records`: the IDs in `declared` first, in their
+// order, then the undeclared contigs in order of first appearance.
+std::vector<std::uint32_t> contig_ranks(const VcfRecords& records, const std::vector<std::string>& declared);
+
+// Record indices ordered by (rank of their contig, POS), ties in input order.
+std::vector<std::uint32_t> sorted_record_order(const VcfRecords& records, const std::vector<std::uint32_t>& rank_of_contig);
+
+}  // namespace callfold::compression
