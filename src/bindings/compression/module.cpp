@@ -1,16 +1,77 @@
 // Callfold.compression: sorting and BGZF compression of the unified VCF.
 #include <nanobind/nanobind.h>
 
+#include <optional>
+#include <string>
+
+#include "compression/sort_and_compress.hpp"
+#include "compression/vcf_sorting.hpp"
 #include "host/py_errors.hpp"
 
 namespace nb = nanobind;
 
+namespace {
+
+// The file system's bytes for a str or os.PathLike path (as os.fsencode gives
+// them), so that any name the host can hold reaches the system calls intact.
+std::string fs_path(nb::handle path, nb::object& text) {
+    text = nb::module_::import_("os").attr("fspath")(path);
+    if (!PyUnicode_Check(text.ptr())) {
+        const std::string message = std::string("path must be str or os.PathLike of str, not ") +
+                                    std::string(nb::type_name(text.type()).c_str());
+        throw nb::type_error(message.c_str());
+    }
+    PyObject* raw = PyUnicode_EncodeFSDefault(text.ptr());
+    if (raw == nullptr) throw nb::python_error();
+    const nb::object encoded = nb::steal(raw);
+    const std::string bytes(PyBytes_AS_STRING(raw), static_cast<std::size_t>(PyBytes_GET_SIZE(raw)));
+    if (bytes.find('\0') != std::string::npos) throw nb::value_error("embedded null byte");
+    if (bytes.empty()) {
+        errno = ENOENT;
+        PyErr_SetFromErrnoWithFilenameObject(PyExc_FileNotFoundError, text.ptr());
+        throw nb::python_error();
+    }
+    return bytes;
+}
+
+nb::str sort_and_compress(nb::handle path) {
+    nb::object text;
+    const std::string bytes = fs_path(path, text);
+    std::optional<callfold::compression::VcfInputError> bad_input;
+    {
+        nb::gil_scoped_release release;
+        try {
+            callfold::compression::sort_and_compress(bytes);
+        } catch (const callfold::compression::VcfInputError& error) {
+            bad_input.emplace(error);
+        }
+    }
+    if (bad_input) {
+        // Named with the path as the caller gave it.
+        nb::object message = bad_input->line == 0
+                                 ? nb::str("{}: {}").format(text, bad_input->problem.c_str())
+                                 : nb::str("{}: line {}: {}").format(text, bad_input->line, bad_input->problem.c_str());
+        PyErr_SetObject(PyExc_ValueError, message.ptr());
+        throw nb::python_error();
+    }
+    return nb::str(nb::str("{}.gz").format(text));
+}
+
+}  // namespace
+
 NB_MODULE(compression, m) {
     m.doc() = "Sort a VCF and compress it with BGZF so that tabix can index it.";
     callfold::py::register_error_translator();
-    m.def(
-        "sort_and_compress",
-        [](nb::object) -> nb::object { throw nb::builtin_exception(nb::exception_type::runtime_error, "not built yet"); },
-        nb::arg("path"), nb::sig("def sort_and_compress(path: str) -> str"),
-        "Sort the VCF at path, write it BGZF-compressed and return the .gz path.");
+    m.def("sort_and_compress", &sort_and_compress, nb::arg("path"),
+          nb::sig("def sort_and_compress(path: str | os.PathLike[str]) -> str"),
+          "Sort the VCF at path, write it BGZF-compressed to path + '.gz' and remove path.\n\n"
+          "Header lines come first in their order, with declarations added before the\n"
+          "#CHROM line for contigs, INFO and FORMAT keys, FILTER values and symbolic\n"
+          "alleles that the records use but the header does not declare. Records are\n"
+          "ordered by contig (##contig order first, then order of first appearance) and\n"
+          "POS, ties in input order. Blank lines are dropped. The input is removed only\n"
+          "after the compressed file is complete and synced to disk; on any error it is\n"
+          "left as it was and no output file remains. Raises ValueError for a record\n"
+          "without CHROM or integer POS (naming the path and line) or a file without a\n"
+          "#CHROM line. No index is written.");
 }
