@@ -190,6 +190,13 @@ bool LineReader::next(std::string_view& line) {
 }
 
 std::string LineReader::read_rest() {
+    // Growing one large text by doubling copies it several times and faults in
+    // fresh pages each time; reserve about what the whole file will decode to.
+    struct stat info {};
+    if (fd_ >= 0 && ::fstat(fd_, &info) == 0 && info.st_size > 0) {
+        const auto size = static_cast<std::size_t>(info.st_size);
+        text_.reserve(compression_ == Compression::gzip ? size * 4 : size + 1);
+    }
     while (fill()) {
     }
     std::string rest = pos_ == 0 ? std::move(text_) : text_.substr(pos_);

@@ -60,7 +60,7 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
             }
             write_terminated(out, written);
         }
-        if (holds_column_header(written)) reading_content = true;
+        if (!reading_content && holds_column_header(written)) reading_content = true;
     }
     if (!reading_content)
         log(LogLevel::warning, "No vcf header for given %s file", {std::string(file_type)});
