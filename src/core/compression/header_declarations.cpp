@@ -91,19 +91,23 @@ bool starts_with(std::string_view text, std::string_view prefix) { return text.s
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-bool is_int32_text(std::string_view text) {
+enum class IntegerText { no, fits, too_large };
+
+IntegerText integer_text(std::string_view text) {
     std::size_t i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size()) return false;
+    if (i == text.size()) return IntegerText::no;
     std::int64_t magnitude = 0;
+    bool large = false;
     for (; i < text.size(); ++i) {
-        if (!is_digit(text[i])) return false;
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > (std::int64_t{1} << 32)) return false;
+        if (!is_digit(text[i])) return IntegerText::no;
+        if (!large) magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > (std::int64_t{1} << 32)) large = true;
     }
     // Readers keep the lowest eight 32-bit values for missing and end-of-vector markers.
-    return negative ? magnitude <= 2147483640 : magnitude <= 2147483647;
+    if (large || magnitude > (negative ? 2147483640 : 2147483647)) return IntegerText::too_large;
+    return IntegerText::fits;
 }
 
 bool is_float_text(std::string_view text) {
@@ -141,8 +145,10 @@ void observe(Evidence& evidence, std::optional<std::string_view> value) {
         ++elements;
         if (element != ".") {
             evidence.any_present = true;
-            if (!is_int32_text(element)) evidence.all_integer = false;
-            if (!is_float_text(element)) evidence.all_float = false;
+            const IntegerText integer = integer_text(element);
+            if (integer != IntegerText::fits) evidence.all_integer = false;
+            // An integer beyond 32 bits would lose digits as a Float: only String keeps it.
+            if (integer == IntegerText::too_large || !is_float_text(element)) evidence.all_float = false;
         }
         if (comma == std::string_view::npos) break;
         start = comma + 1;
