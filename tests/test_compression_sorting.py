@@ -1,0 +1,107 @@
+"""Which lines end up where: header block, record order, line ends, POS text."""
+
+from __future__ import annotations
+
+import collections
+
+import pytest
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
+
+from Callfold.compression import sort_and_compress
+from compression_helpers import COLUMNS, bgzf_text, record, split_vcf, vcf
+
+
+def sorted_records(write_input, text: str | bytes) -> list[str]:
+    return split_vcf(bgzf_text(sort_and_compress(write_input("unified.vcf", text))))[1]
+
+
+def test_declared_contigs_first_in_header_order_then_first_appearance(write_input):
+    lines = [
+        record("chrU", 1, "u1"),
+        record("chr1", 5, "a"),
+        record("chrV", 1, "v1"),
+        record("chr2", 9, "b"),
+        record("chrU", 0, "u0"),
+        record("chr1", 2, "c"),
+    ]
+    out = sorted_records(write_input, vcf(lines, contigs=("chr2", "chr1")))
+    assert [line.split("\t")[2] for line in out] == ["b", "c", "a", "u0", "u1", "v1"]
+
+
+def test_pos_is_compared_as_integer_and_ties_keep_input_order(write_input):
+    lines = [record("chr1", pos, f"r{i}") for i, pos in enumerate([100, 20, 3, 20, 100, -1, 0, 20])]
+    out = sorted_records(write_input, vcf(lines))
+    assert [line.split("\t")[2] for line in out] == ["r5", "r6", "r2", "r1", "r3", "r7", "r0", "r4"]
+
+
+def test_header_lines_anywhere_stay_in_header_order_and_blank_lines_go(write_input):
+    text = (
+        vcf([record("chr1", 9)])
+        + "   \n\n"
+        + "  ##late=header with leading spaces\n"
+        + "\t\n"
+        + record("chr1", 4)
+    )
+    header, records = split_vcf(bgzf_text(sort_and_compress(write_input("unified.vcf", text))))
+    assert header == vcf([]).splitlines(keepends=True) + ["##late=header with leading spaces\n"]
+    assert records == [record("chr1", 4), record("chr1", 9)]
+
+
+@pytest.mark.parametrize(
+    ("raw", "written"),
+    [
+        pytest.param(b"chr1\t5\t.\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL", "chr1\t5\t.\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL\n", id="unterminated"),
+        pytest.param(b"chr1\t5\t.\r\n", "chr1\t5\t.\n", id="crlf"),
+        pytest.param(b"chr1\t5\t.\r", "chr1\t5\t.\n", id="lone-cr"),
+        pytest.param(b"chr1\t5", "chr1\t5\n", id="two-columns-unterminated"),
+    ],
+)
+def test_every_record_ends_in_one_newline(write_input, raw, written):
+    out = sorted_records(write_input, vcf([record("chr1", 9)]).encode() + raw)
+    assert out == [written, record("chr1", 9)]
+
+
+def test_unterminated_column_header_of_header_only_file(write_input):
+    text = vcf([]).rstrip("\n")
+    header, records = split_vcf(bgzf_text(sort_and_compress(write_input("unified.vcf", text))))
+    assert header[-1] == COLUMNS and records == []
+
+
+@pytest.mark.parametrize(
+    ("pos", "written", "value"),
+    [
+        ("+7", "7", 7),
+        ("007", "7", 7),
+        ("1_000", "1000", 1000),
+        (" 12 ", "12", 12),
+        ("-3", "-3", -3),
+        ("15", "15", 15),
+    ],
+)
+def test_pos_is_written_as_plain_digits(write_input, pos, written, value):
+    # Readers parse POS as decimal digits: the written text must give the value sorted by.
+    out = sorted_records(write_input, vcf([record("chr1", 9, "nine"), record("chr1", pos, "x")]))
+    moved = [line for line in out if line.split("\t")[2] == "x"]
+    assert moved == [record("chr1", written, "x")]
+    assert (out.index(moved[0]) == 0) == (value < 9)
+
+
+# A small universe of contigs, some declared, and POS values with many ties.
+DECLARED = ("chr3", "chr1", "chrM")
+contigs = st.sampled_from(["chr1", "chr2", "chr3", "chrM", "chrUn", "HLA-A"])
+positions = st.integers(min_value=-2, max_value=40)
+suffixes = st.sampled_from(["", "\t.\tN\t<DEL>", "\t.\tN\t<DUP>\t.\tPASS\tSVTYPE=DUP"])
+
+
+@settings(max_examples=60, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
+@given(st.lists(st.tuples(contigs, positions, suffixes), max_size=40))
+def test_records_are_kept_and_ordered_by_contig_rank_then_pos(write_input, drawn):
+    lines = [f"{chrom}\t{pos}\tid{i}{suffix}\n" for i, (chrom, pos, suffix) in enumerate(drawn)]
+    out = sorted_records(write_input, vcf(lines, contigs=DECLARED))
+
+    assert collections.Counter(out) == collections.Counter(lines)
+    undeclared = [chrom for chrom, _, _ in drawn if chrom not in DECLARED]
+    rank = {name: i for i, name in enumerate(list(DECLARED) + list(dict.fromkeys(undeclared)))}
+    keys = [(rank[line.split("\t")[0]], int(line.split("\t")[1]), int(line.split("\t")[2][2:])) for line in out]
+    assert keys == sorted(keys)  # the input index third: ties keep input order
