@@ -1,12 +1,15 @@
 # make demo: install everything and unify the shipped example.
 # make test: install and run the whole test suite on CPython 3.11 and 3.14.
+# make sanitize: the suite against a build with AddressSanitizer and UBSan.
 VENV ?= .venv
 VENV_314 ?= .venv-3.14
+VENV_ASAN ?= .venv-asan
+SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 PYTHON ?= python3
 # -P keeps the source tree off sys.path, so tests import the installed package.
 PYTEST = -P -m pytest -p no:cacheprovider
 
-.PHONY: demo install test test-default test-3.14 clean
+.PHONY: demo install test test-default test-3.14 sanitize clean
 
 install:
 	VENV=$(VENV) ./setup.sh $(PYTHON)
@@ -23,5 +26,13 @@ test-3.14:
 	VENV=$(VENV_314) ./setup.sh "$$(../shared/tools/python314.sh 2>/dev/null | tail -n 1 || echo python3.14)"
 	$(VENV_314)/bin/python $(PYTEST) tests
 
+sanitize:
+	VENV=$(VENV_ASAN) ./setup.sh $(PYTHON)
+	$(VENV_ASAN)/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/asan \
+	  -Ccmake.build-type=Debug "-Ccmake.define.CMAKE_CXX_FLAGS=$(SANITIZE)" \
+	  "-Ccmake.define.CMAKE_SHARED_LINKER_FLAGS=$(SANITIZE)" .
+	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
+	  ASAN_OPTIONS=detect_leaks=0 $(VENV_ASAN)/bin/python $(PYTEST) tests
+
 clean:
-	rm -rf build demo-output $(VENV) $(VENV_314)
+	rm -rf build demo-output $(VENV) $(VENV_314) $(VENV_ASAN)
