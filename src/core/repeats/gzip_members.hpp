@@ -1,0 +1,53 @@
+// Decompression of a gzip file member after member as one byte stream. BGZF
+// blocks (members whose header gives their compressed size) are inflated whole
+// with libdeflate; any other member is streamed through zlib. Zero bytes
+// between or after members are padding and are skipped.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "repeats/byte_buffer.hpp"
+
+struct libdeflate_decompressor;
+
+namespace callfold::repeats {
+
+class GzipMembers {
+public:
+    // Reads from `fd`, which stays owned by the caller; `path` names it in errors.
+    GzipMembers(int fd, std::string path);
+    ~GzipMembers();
+    GzipMembers(const GzipMembers&) = delete;
+    GzipMembers& operator=(const GzipMembers&) = delete;
+
+    // Appends the next decompressed bytes to `out`; false at the end of the
+    // file. Throws GzipError for a damaged or truncated stream, OsError.
+    bool decode_into(ByteBuffer& out);
+
+private:
+    bool ensure_raw(std::size_t count);  // false when the file ends first
+    const unsigned char* raw() const { return raw_.data() + raw_pos_; }
+    std::size_t raw_available() const { return raw_end_ - raw_pos_; }
+    std::size_t header_length(std::size_t& block_size);
+    bool inflate_step(ByteBuffer& out);
+    void check_trailer(std::uint32_t crc, std::uint32_t length, std::size_t at);
+
+    int fd_;
+    std::string path_;
+    std::vector<unsigned char> raw_;
+    std::size_t raw_pos_ = 0;
+    std::size_t raw_end_ = 0;
+    bool file_ended_ = false;
+    libdeflate_decompressor* whole_block_ = nullptr;
+    z_stream stream_{};
+    bool stream_ready_ = false;
+    bool in_stream_member_ = false;
+    std::uint32_t member_crc_ = 0;
+    std::uint32_t member_length_ = 0;
+};
+
+}  // namespace callfold::repeats

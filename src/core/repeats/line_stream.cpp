@@ -1,0 +1,192 @@
+#include "repeats/line_stream.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "common/utf8.hpp"
+#include "repeats/path_text.hpp"
+
+namespace callfold::repeats {
+namespace {
+
+constexpr std::size_t plain_chunk = std::size_t{1} << 20;
+// Decode at least this much before looking for lines again.
+constexpr std::size_t fill_target = std::size_t{1} << 18;
+
+// Length of the leading run of ASCII bytes, rounded down to whole 32-byte steps.
+std::size_t ascii_prefix(const char* data, std::size_t size) {
+    std::size_t pos = 0;
+    while (pos + 32 <= size) {
+        std::uint64_t words[4];
+        std::memcpy(words, data + pos, 32);
+        if ((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ull) break;
+        pos += 32;
+    }
+    return pos;
+}
+
+// Rewrites "\r\n" and lone "\r" in [begin, end) as "\n" in place; returns the new end.
+char* normalize_newlines(char* begin, char* end, bool& skip_lf) {
+    char* read = begin;
+    if (skip_lf && read < end) {
+        if (*read == '\n') ++read;
+        skip_lf = false;
+    }
+    char* carriage = static_cast<char*>(std::memchr(read, '\r', static_cast<std::size_t>(end - read)));
+    if (carriage == nullptr && read == begin) return end;
+    char* write = begin;
+    while (carriage != nullptr) {
+        const std::size_t run = static_cast<std::size_t>(carriage - read);
+        std::memmove(write, read, run);
+        write += run;
+        *write++ = '\n';
+        read = carriage + 1;
+        if (read == end) {
+            skip_lf = true;
+            break;
+        }
+        if (*read == '\n') ++read;
+        carriage = static_cast<char*>(std::memchr(read, '\r', static_cast<std::size_t>(end - read)));
+    }
+    const std::size_t rest = static_cast<std::size_t>(end - read);
+    std::memmove(write, read, rest);
+    return write + rest;
+}
+
+}  // namespace
+
+LineStream::LineStream(const std::string& path, Compression compression) : path_(path) {
+    require_path_text(path);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw OsError(errno, path);
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        throw OsError(EISDIR, path);
+    }
+    if (compression == Compression::gzip) {
+        try {
+            members_ = std::make_unique<GzipMembers>(fd_, path);
+        } catch (...) {
+            ::close(fd_);
+            fd_ = -1;
+            throw;
+        }
+    }
+}
+
+LineStream::~LineStream() { close(); }
+
+void LineStream::close() {
+    members_.reset();
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    finished_ = true;
+    input_ended_ = true;
+    pos_ = checked_ = 0;
+    text_.resize_down(0);
+    error_ = nullptr;
+}
+
+void LineStream::fill() {
+    // Keep only what is not delivered yet.
+    text_.consume_front(pos_);
+    checked_ -= pos_;
+    pos_ = 0;
+
+    const std::size_t start = text_.size();
+    try {
+        while (!input_ended_ && text_.size() - start < fill_target) {
+            if (members_) {
+                if (!members_->decode_into(text_)) input_ended_ = true;
+            } else {
+                char* target = text_.reserve_tail(plain_chunk);
+                const ssize_t got = ::read(fd_, target, plain_chunk);
+                if (got < 0) {
+                    if (errno == EINTR) continue;
+                    throw OsError(errno, path_);
+                }
+                if (got == 0) input_ended_ = true;
+                text_.commit(static_cast<std::size_t>(got));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+        error_ = std::current_exception();
+        input_ended_ = true;
+    }
+    const bool complete = input_ended_ && !error_;
+
+    // Check the bytes after `checked_` (a sequence cut by the end of the
+    // decoded bytes waits for the rest), then normalise their line ends.
+    const std::size_t unchecked = text_.size() - checked_;
+    if (unchecked == 0) {
+        if (complete) finished_ = true;
+        return;
+    }
+    char* const base = text_.data();
+    const std::size_t ascii = ascii_prefix(base + checked_, unchecked);
+    std::size_t valid = unchecked;
+    if (ascii < unchecked) {
+        const Utf8Check check =
+            check_utf8(std::string_view(base + checked_ + ascii, unchecked - ascii), complete);
+        valid = ascii + check.valid;
+        // Invalid bytes come before whatever stopped the decoding after them.
+        if (check.reason != nullptr)
+            error_ = std::make_exception_ptr(
+                DecodeError(std::string(base + checked_, unchecked), valid, ascii + check.error_end, check.reason));
+    }
+    char* const valid_end = base + checked_ + valid;
+    char* const normalized_end = normalize_newlines(base + checked_, valid_end, skip_lf_);
+    if (normalized_end != valid_end) {
+        const std::size_t tail = unchecked - valid;
+        std::memmove(normalized_end, valid_end, tail);
+        text_.resize_down(static_cast<std::size_t>(normalized_end - base) + tail);
+    }
+    checked_ = static_cast<std::size_t>(normalized_end - base);
+    if (complete) finished_ = true;
+}
+
+bool LineStream::next(std::string_view& line) {
+    for (;;) {
+        const char* base = text_.data();
+        if (checked_ > pos_) {
+            const void* newline = std::memchr(base + pos_, '\n', checked_ - pos_);
+            if (newline != nullptr) {
+                const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(newline) - base) + 1;
+                line = std::string_view(base + pos_, stop - pos_);
+                pos_ = stop;
+                return true;
+            }
+        }
+        if (error_) std::rethrow_exception(error_);
+        if (finished_) {
+            if (pos_ < checked_) {
+                line = std::string_view(base + pos_, checked_ - pos_);
+                pos_ = checked_;
+                return true;
+            }
+            return false;
+        }
+        fill();
+    }
+}
+
+std::string LineStream::read_rest() {
+    while (!finished_ && !error_) fill();
+    if (error_) std::rethrow_exception(error_);
+    std::string rest(text_.data() + pos_, checked_ - pos_);
+    pos_ = checked_;
+    return rest;
+}
+
+}  // namespace callfold::repeats

@@ -1,0 +1,56 @@
+// Lines of a text file (a repeat VCF, a catalog BED), plain or gzip-compressed,
+// decoded as strict UTF-8 with universal newlines ("\n", "\r\n" and a lone "\r" each end a line and arrive
+// as "\n"). Text is decompressed, checked and split in place in one buffer, so
+// a line costs no copy until it is written.
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/errors.hpp"
+#include "common/line_reader.hpp"
+#include "repeats/byte_buffer.hpp"
+#include "repeats/gzip_members.hpp"
+
+namespace callfold::repeats {
+
+class LineStream {
+public:
+    // Opens the file at once; throws OsError when it cannot be opened or is a directory.
+    LineStream(const std::string& path, Compression compression);
+    ~LineStream();
+    LineStream(const LineStream&) = delete;
+    LineStream& operator=(const LineStream&) = delete;
+
+    // The next line with its "\n" (the last may lack it); false at the end. The
+    // view stays valid until the next call. Every complete line before an
+    // invalid byte sequence or a damaged stream is delivered first; then
+    // DecodeError, GzipError or OsError.
+    bool next(std::string_view& line);
+
+    // Everything not delivered yet, as one text.
+    std::string read_rest();
+
+    void close();
+    const std::string& path() const { return path_; }
+
+private:
+    void fill();
+
+    std::string path_;
+    int fd_ = -1;
+    std::unique_ptr<GzipMembers> members_;  // null for plain text
+    ByteBuffer text_;
+    std::size_t pos_ = 0;      // first byte not delivered
+    std::size_t checked_ = 0;  // end of the checked, newline-normalised text
+    bool skip_lf_ = false;     // the checked text ended in a "\r" whose "\n" may follow
+    bool input_ended_ = false;
+    bool finished_ = false;    // all input is checked
+    // A failure met while decoding (invalid UTF-8 right at `checked_`, a damaged
+    // gzip stream, a failed read), raised once the lines before it are delivered.
+    std::exception_ptr error_;
+};
+
+}  // namespace callfold::repeats
