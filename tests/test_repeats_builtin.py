@@ -1,0 +1,175 @@
+"""The built-in catalog intersection of Callfold.repeats: catalog reading, the overlap
+rule and the engine that streams a repeat VCF through them."""
+
+import gzip
+import logging
+from pathlib import Path
+
+import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
+from Callfold import repeats
+from repeats_helpers import HEADER, record, vcf, write
+
+SUMMARY = "Repeat records kept: %d, outside the catalog: %d"
+
+
+def test_catalog_lines_are_read_skipped_and_sorted(tmp_path):
+    bed = write(
+        tmp_path / "c.bed",
+        "track name=x\nbrowser position chr1\n#chrom\tstart\tend\ntrackless\t1\t2\n"
+        "chrom\tstart\tend\n\n  \t \nchr2\t500\t600\tID=B\r\n"
+        "chr1\t300\t400\nchr1\t100\t200\tID=A\nchr1\t100\t150\nchr1\t100\t150\n"
+        " #chr3\t1\t2\n"  # leading space: not a comment, and its chromosome is " #chr3"
+        "chr1 700 800\nchr1\t5\nchr1\t1.5\t9\nchr1\t9223372036854775808\t9\nchr1\t-1_0\t+2\n",
+    )
+    intervals = repeats._read_bed_intervals(bed)
+    assert intervals == {
+        "chr2": [(500, 600)],
+        "chr1": [(-10, 2), (100, 150), (100, 150), (100, 200), (300, 400)],
+        " #chr3": [(1, 2)],
+    }
+    assert list(intervals) == ["chr2", "chr1", " #chr3"]  # first-seen order
+    assert repeats._read_bed_intervals(bed_path=Path(bed)) == intervals
+
+
+@pytest.mark.parametrize(
+    ("data", "error"),
+    [(b"chr1\t1\t2\xff\n", UnicodeDecodeError), (gzip.compress(b"chr1\t1\t2\n"), UnicodeDecodeError)],
+)
+def test_catalog_is_strict_utf8_without_gzip_detection(tmp_path, data, error):
+    path = tmp_path / "c.bed"
+    path.write_bytes(data)
+    with pytest.raises(error):
+        repeats._read_bed_intervals(str(path))
+
+
+# The record span [100, 103) against single intervals: touching is not overlapping.
+@pytest.mark.parametrize(
+    ("interval", "expected"),
+    [((103, 200), False), ((50, 100), False), ((102, 103), True), ((0, 101), True), ((101, 102), True)],
+)
+def test_overlap_rule(tmp_path, interval, expected):
+    assert repeats._overlaps([interval], 100, 103) is expected
+    bed = write(tmp_path / "c.bed", f"chr1\t{interval[0]}\t{interval[1]}\n")
+    out = tmp_path / "out.vcf"
+    repeats._intersect_in_python(write(tmp_path / "r.vcf", vcf(record("chr1", 101, "ACG"))), bed, str(out))
+    assert (out.read_text().count("chr1\t101") == 1) is expected
+
+
+def test_overlaps_is_the_scan_with_its_early_stop():
+    # The scan never looks past the first interval starting at or after end.
+    assert repeats._overlaps([(0, 50), (200, 300), "not a pair"], 100, 150) is False
+    assert repeats._overlaps(intervals=iter([(0, 50), (120, 130)]), start=100, end=150) is True
+    assert repeats._overlaps([], 0, 10) is False
+    assert repeats._overlaps([(2**70, 2**71)], 2**70, 2**70 + 1) is True  # no 64-bit limit here
+    with pytest.raises(ValueError):
+        repeats._overlaps([(1, 2, 3)], 0, 10)
+
+
+spans = st.tuples(st.integers(-5, 60), st.integers(-5, 60))
+
+
+@settings(max_examples=150, deadline=None)
+@given(intervals=st.lists(spans, max_size=12), records=st.lists(spans, min_size=1, max_size=12))
+def test_engine_keeps_exactly_what_the_scan_finds(tmp_path_factory, intervals, records):
+    # Empty, inverted, duplicate and touching intervals and spans included: the engine's
+    # bisection must agree with the reference scan on the sorted catalog, record by record.
+    tmp = tmp_path_factory.mktemp("scan")
+    bed = write(tmp / "c.bed", "".join(f"chr1\t{s}\t{e}\n" for s, e in intervals))
+    lines = [record("chr1", start + 1, "A", "<STR>", f"END={end}", f"r{i}") for i, (start, end) in enumerate(records)]
+    out = tmp / "out.vcf"
+    repeats._intersect_in_python(write(tmp / "r.vcf", vcf(*lines)), bed, str(out))
+    catalog = repeats._read_bed_intervals(bed).get("chr1", [])
+    expected = [text for text, (start, end) in zip(lines, records) if repeats._overlaps(catalog, start, end)]
+    assert out.read_text() == "".join(HEADER) + "".join(expected)
+
+
+def run(tmp_path, vcf_text, bed_text="chr1\t100\t200\nchr1\t400\t500\nchr1\t800\t900\n", compression="plain"):
+    out = tmp_path / "out.vcf"
+    repeats._intersect_in_python(write(tmp_path / "r.vcf", vcf_text, compression), write(tmp_path / "c.bed", bed_text), str(out))
+    return out.read_bytes().decode()
+
+
+def test_records_are_kept_once_in_order_and_counted(tmp_path, caplog):
+    caplog.set_level(logging.INFO)
+    across = record("chr1", 150, "A" * 700, ident="across_three")  # [149, 849)
+    records = [
+        record("chr1", 101, "ACG", ident="in"),
+        "\n",
+        " \t \n",
+        across,
+        record("1", 150, ident="naming"),
+        record("chrX", 150, ident="unnamed"),
+        "chr1\t150\t.\tA\t.\t.\tPASS\n",
+        "chr1\t.\t.\tA\t.\t.\tPASS\t.\n",
+        "##late=header\n",
+        record("chr1", 100, ident="touching"),  # [99, 100)
+        record("chr1", 850, ident="last"),
+    ]
+    assert run(tmp_path, vcf(*records)) == "".join(HEADER) + records[0] + across + "##late=header\n" + records[-1]
+    summary = [r for r in caplog.records if r.msg == SUMMARY]
+    assert [(r.name, r.levelname, r.args) for r in summary] == [("root", "INFO", (3, 5))]
+
+
+@pytest.mark.parametrize("compression", ["plain", "gzip", "bgzf", "members"])
+def test_output_is_plain_lf_text_whatever_the_input(tmp_path, compression):
+    text = vcf(record("chr1", 101, "ACG"), record("chr1", 300), record("chr1", 401)).replace("\n", "\r\n")
+    expected = "".join(HEADER) + record("chr1", 101, "ACG") + record("chr1", 401)
+    assert run(tmp_path, text, compression=compression) == expected
+
+
+def test_unterminated_last_record_stays_unterminated(tmp_path):
+    assert run(tmp_path, vcf(record("chr1", 101).rstrip("\n"))) == "".join(HEADER) + record("chr1", 101).rstrip("\n")
+
+
+@pytest.mark.parametrize("bed_text", ["", "track name=x\n#only comments\nbrowser hide all\n", "a\tb\tc\n"])
+def test_empty_catalog_keeps_headers_only(tmp_path, bed_text, caplog):
+    caplog.set_level(logging.INFO)
+    assert run(tmp_path, vcf(record("chr1", 101), record("chr2", 5)), bed_text) == "".join(HEADER)
+    assert [r.args for r in caplog.records if r.msg == SUMMARY] == [(0, 2)]
+
+
+def test_header_only_vcf(tmp_path, caplog):
+    caplog.set_level(logging.INFO)
+    assert run(tmp_path, vcf()) == "".join(HEADER)
+    assert [r.args for r in caplog.records if r.msg == SUMMARY] == [(0, 0)]
+
+
+def test_existing_output_is_overwritten(tmp_path):
+    (tmp_path / "out.vcf").write_text("old content that is longer than the new one\n" * 100)
+    assert run(tmp_path, vcf()) == "".join(HEADER)
+
+
+@pytest.mark.parametrize("missing", ["vcf", "bed"])
+def test_unreadable_input_leaves_the_output_untouched(tmp_path, missing):
+    out = tmp_path / "out.vcf"
+    out.write_text("previous\n")
+    vcf_path = tmp_path / "r.vcf" if missing == "vcf" else Path(write(tmp_path / "r.vcf", vcf()))
+    bed_path = tmp_path / "c.bed" if missing == "bed" else Path(write(tmp_path / "c.bed", "chr1\t1\t2\n"))
+    with pytest.raises(FileNotFoundError):
+        repeats._intersect_in_python(str(vcf_path), str(bed_path), str(out))
+    assert out.read_text() == "previous\n"
+
+
+@pytest.mark.parametrize(
+    ("data", "error"),
+    [
+        (b"".join(h.encode() for h in HEADER) + record("chr1", 101).encode() + b"chr1\t5\t.\t\xff\n", UnicodeDecodeError),
+        (gzip.compress(vcf(record("chr1", 101)).encode() * 50)[:-30], EOFError),
+    ],
+)
+def test_damaged_vcf_fails_and_keeps_what_was_written(tmp_path, data, error, caplog):
+    caplog.set_level(logging.INFO)
+    (tmp_path / "r.vcf").write_bytes(data)
+    out = tmp_path / "out.vcf"
+    with pytest.raises(error):
+        repeats._intersect_in_python(str(tmp_path / "r.vcf"), write(tmp_path / "c.bed", "chr1\t100\t200\n"), str(out))
+    assert out.read_text().startswith("".join(HEADER) + record("chr1", 101))
+    assert not [r for r in caplog.records if r.msg == SUMMARY]
+
+
+def test_output_in_a_missing_directory(tmp_path):
+    with pytest.raises(FileNotFoundError):
+        repeats._intersect_in_python(write(tmp_path / "r.vcf", vcf()), write(tmp_path / "c.bed", ""), str(tmp_path / "no" / "out.vcf"))
