@@ -221,20 +221,26 @@ public:
 
     // Index of the evidence for `id`, or declared_index.
     std::size_t use_index(std::string_view id) {
-        // Records repeat a handful of declared keys over and over: a short list
-        // of the latest ones found spares most of the hashing.
-        for (const std::string_view recent : recent_declared_)
-            if (recent == id && recent.data() != nullptr) return declared_index;
+        // Records repeat a handful of keys over and over: a short list of the
+        // latest ones looked up spares most of the hashing.
+        for (const Recent& recent : recent_)
+            if (recent.id == id && recent.id.data() != nullptr) return recent.index;
+        std::size_t index = declared_index;
+        std::string_view stored;  // a view of the key held by a node-based container, stable
         const auto declared = declared_.find(id);
         if (declared != declared_.end()) {
-            recent_declared_[next_recent_++ % recent_declared_.size()] = *declared;
-            return declared_index;
+            stored = *declared;
+        } else {
+            auto found = index_.find(id);
+            if (found == index_.end()) {
+                found = index_.emplace(std::string(id), used_.size()).first;
+                used_.emplace_back(std::string(id), Evidence{});
+            }
+            stored = found->first;
+            index = found->second;
         }
-        const auto found = index_.find(id);
-        if (found != index_.end()) return found->second;
-        index_.emplace(std::string(id), used_.size());
-        used_.emplace_back(std::string(id), Evidence{});
-        return used_.size() - 1;
+        recent_[next_recent_++ % recent_.size()] = Recent{stored, index};
+        return index;
     }
 
     Evidence& evidence(std::size_t index) { return used_[index].second; }
@@ -262,7 +268,11 @@ private:
     StringSet declared_;
     StringMap<std::size_t> index_;
     std::vector<std::pair<std::string, Evidence>> used_;
-    std::array<std::string_view, 8> recent_declared_{};
+    struct Recent {
+        std::string_view id;
+        std::size_t index;
+    };
+    std::array<Recent, 12> recent_{};
     std::size_t next_recent_ = 0;
 };
 
