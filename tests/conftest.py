@@ -45,6 +45,12 @@ WriteInput = Callable[..., str]
 
 
 @pytest.fixture
+def bgzf() -> Callable[..., bytes]:
+    """bgzf(data, block_size=65280) -> the BGZF bytes of data."""
+    return bgzf_bytes
+
+
+@pytest.fixture
 def write_input(tmp_path: Path) -> WriteInput:
     """write_input(name, text, compression="plain", block_size=65280) -> path as str."""
 

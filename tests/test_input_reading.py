@@ -166,3 +166,24 @@ def test_read_struct_lines_sv_filters_given_as_one_text(write_input):
     path = write_input("sv.vcf", HEADER + kept + dropped)
     options = unifier.UnifyOptions(drop_sv_filters="InvBreakpoint")
     assert unifier.read_struct_lines({"sv": path}, options)["sv"][-1] == kept
+
+
+def _damage_crc(data: bytes) -> bytes:
+    block = int.from_bytes(data[16:18], "little") + 1
+    return data[: block - 8] + bytes([data[block - 8] ^ 1]) + data[block - 7 :]
+
+
+def _damage_size(data: bytes) -> bytes:
+    block = int.from_bytes(data[16:18], "little") + 1
+    return data[: block - 4] + bytes([data[block - 4] ^ 1]) + data[block - 3 :]
+
+
+@pytest.mark.parametrize(
+    "damage",
+    [_damage_crc, _damage_size, lambda data: data[:30], lambda data: data[:-40], lambda data: data[:100] + data[101:]],
+    ids=["crc", "isize", "cut-in-first-block", "cut-in-eof-block", "byte-missing"],
+)
+def test_damaged_bgzf_fails_the_gzip_attempt(write_input, bgzf, damage):
+    data = damage(bgzf((RECORD * 50).encode(), block_size=1000))
+    with pytest.raises(UnicodeDecodeError):
+        unifier.get_lines(write_input("damaged.vcf.gz", data))

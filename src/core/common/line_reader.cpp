@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "common/errors.hpp"
@@ -15,6 +16,20 @@ namespace {
 
 constexpr std::size_t raw_chunk = 1 << 18;
 constexpr std::size_t inflated_chunk = 1 << 20;
+constexpr std::size_t bgzf_header_size = 18;
+constexpr std::size_t bgzf_trailer_size = 8;
+constexpr std::size_t bgzf_max_text = 1 << 16;
+
+std::uint32_t load_le32(const unsigned char* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// A gzip member header with only FEXTRA set, holding exactly the BGZF "BC" subfield.
+bool is_bgzf_header(const unsigned char* h) {
+    return h[0] == 0x1f && h[1] == 0x8b && h[2] == 8 && h[3] == 4 && h[10] == 6 && h[11] == 0 && h[12] == 'B' &&
+           h[13] == 'C' && h[14] == 2 && h[15] == 0;
+}
 
 }  // namespace
 
@@ -38,12 +53,21 @@ LineReader::LineReader(const std::string& path, Compression compression)
             throw std::bad_alloc();
         }
         zstream_ready_ = true;
+        bgzf_decompressor_ = libdeflate_alloc_decompressor();
+        if (bgzf_decompressor_ == nullptr) {
+            close();
+            throw std::bad_alloc();
+        }
     }
 }
 
 LineReader::~LineReader() { close(); }
 
 void LineReader::close() {
+    if (bgzf_decompressor_ != nullptr) {
+        libdeflate_free_decompressor(bgzf_decompressor_);
+        bgzf_decompressor_ = nullptr;
+    }
     if (zstream_ready_) {
         inflateEnd(&zstream_);
         zstream_ready_ = false;
@@ -54,9 +78,9 @@ void LineReader::close() {
     }
 }
 
-std::size_t LineReader::read_raw() {
+std::size_t LineReader::read_raw(std::size_t offset) {
     for (;;) {
-        const ssize_t got = ::read(fd_, raw_.data(), raw_.size());
+        const ssize_t got = ::read(fd_, raw_.data() + offset, raw_.size() - offset);
         if (got >= 0) return static_cast<std::size_t>(got);
         if (errno != EINTR) throw OsError(errno, path_);
     }
@@ -97,6 +121,51 @@ void LineReader::decode_append(const char* bytes, std::size_t size, bool final) 
     undecoded_.assign(chunk.substr(check.valid));
 }
 
+bool LineReader::buffer_raw(std::size_t wanted) {
+    while (zstream_.avail_in < wanted) {
+        if (input_ended_) return false;
+        if (zstream_.avail_in > 0 && zstream_.next_in != raw_.data())
+            std::memmove(raw_.data(), zstream_.next_in, zstream_.avail_in);
+        zstream_.next_in = raw_.data();
+        const std::size_t got = read_raw(zstream_.avail_in);
+        if (got == 0) {
+            input_ended_ = true;
+            return false;
+        }
+        zstream_.avail_in += static_cast<uInt>(got);
+    }
+    return true;
+}
+
+// BGZF members say their size up front, so a whole block can be inflated in one
+// libdeflate call, several times faster than streaming it through zlib. Anything
+// unexpected (not BGZF, cut short, damaged) leaves the member to zlib, which
+// reads it from its start and reports the fault as a gzip reader does.
+bool LineReader::inflate_bgzf_block(bool& produced_any) {
+    if (!buffer_raw(bgzf_header_size) || !is_bgzf_header(zstream_.next_in)) return false;
+    const std::size_t block_size = (std::size_t{zstream_.next_in[16]} | std::size_t{zstream_.next_in[17]} << 8) + 1;
+    if (block_size < bgzf_header_size + bgzf_trailer_size || !buffer_raw(block_size)) return false;
+    const unsigned char* block = zstream_.next_in;
+    const std::uint32_t crc = load_le32(block + block_size - 8);
+    const std::uint32_t text_size = load_le32(block + block_size - 4);
+    if (text_size > bgzf_max_text) return false;
+    block_text_.resize(bgzf_max_text);
+    std::size_t produced = 0;
+    const libdeflate_result status = libdeflate_deflate_decompress(
+        bgzf_decompressor_, block + bgzf_header_size, block_size - bgzf_header_size - bgzf_trailer_size,
+        block_text_.data(), text_size, &produced);
+    if (status != LIBDEFLATE_SUCCESS || produced != text_size ||
+        libdeflate_crc32(0, block_text_.data(), produced) != crc)
+        return false;
+    zstream_.next_in += block_size;
+    zstream_.avail_in -= static_cast<uInt>(block_size);
+    if (produced > 0) {
+        decode_append(block_text_.data(), produced, false);
+        produced_any = true;
+    }
+    return true;
+}
+
 void LineReader::inflate_more(bool& produced_any) {
     for (;;) {
         if (zstream_.avail_in == 0 && !input_ended_) {
@@ -116,6 +185,10 @@ void LineReader::inflate_more(bool& produced_any) {
             return;
         }
         if (!member_open_) {
+            if (inflate_bgzf_block(produced_any)) {
+                if (produced_any) return;
+                continue;
+            }
             if (inflateReset(&zstream_) != Z_OK) throw GzipError(GzipError::Kind::corrupt, "inflateReset failed");
             member_open_ = true;
         }

@@ -3,6 +3,7 @@
 // universal newlines: "\n", "\r\n" and a lone "\r" each arrive as "\n".
 #pragma once
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <memory>
@@ -35,7 +36,9 @@ public:
 
 private:
     bool fill();                          // appends decoded text; false at end of input
-    std::size_t read_raw();               // reads compressed or plain bytes into raw_
+    std::size_t read_raw(std::size_t offset = 0);  // reads compressed or plain bytes into raw_ at offset
+    bool buffer_raw(std::size_t wanted);  // at least `wanted` unread compressed bytes in raw_, or false at the end
+    bool inflate_bgzf_block(bool& produced_any);
     void decode_append(const char* bytes, std::size_t size, bool final);
     void inflate_more(bool& produced_any);
 
@@ -44,11 +47,13 @@ private:
     int fd_ = -1;
     z_stream zstream_{};
     bool zstream_ready_ = false;
+    libdeflate_decompressor* bgzf_decompressor_ = nullptr;  // whole BGZF blocks at once
     bool member_open_ = false;     // inside a gzip member that has not ended yet
     bool input_ended_ = false;     // the file has no more bytes
     bool finished_ = false;        // all text has been decoded into text_
     std::vector<unsigned char> raw_;
     std::vector<char> inflated_;
+    std::vector<char> block_text_;
     std::string undecoded_;        // tail of a UTF-8 sequence cut by a chunk boundary
     bool skip_lf_ = false;         // the previous chunk ended in "\r"
     std::string text_;
