@@ -71,7 +71,7 @@ IntersectCounts intersect_builtin(const std::string& repeat_path, const std::str
 
     IntersectCounts counts;
     {
-        std::unique_ptr<LineReader> source = open_vcf_text(repeat_path);
+        std::unique_ptr<LineStream> source = open_vcf_text(repeat_path);
         refuse_output_over_inputs(repeat_path, bed_path, output_path);
         OutputFile destination(output_path);
 

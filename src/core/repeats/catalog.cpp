@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "common/int_text.hpp"
-#include "common/line_reader.hpp"
 #include "common/py_whitespace.hpp"
+#include "repeats/line_stream.hpp"
 #include "repeats/path_text.hpp"
 
 namespace callfold::repeats {
@@ -41,7 +41,7 @@ Catalog read_bed_intervals(const std::string& bed_path) {
     Catalog catalog;
     std::unordered_map<std::string, std::size_t, StringHash, std::equal_to<>> slot_of;
     {
-        LineReader reader(bed_path, Compression::plain);
+        LineStream reader(bed_path, Compression::plain);
         std::string_view line;
         std::string_view column[3];
         while (reader.next(line)) {

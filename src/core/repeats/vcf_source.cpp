@@ -43,9 +43,9 @@ Compression sniff_compression(const std::string& path) {
     return (got == 2 && magic[0] == 0x1f && magic[1] == 0x8b) ? Compression::gzip : Compression::plain;
 }
 
-std::unique_ptr<LineReader> open_vcf_text(const std::string& path) {
+std::unique_ptr<LineStream> open_vcf_text(const std::string& path) {
     const Compression compression = sniff_compression(path);
-    return std::make_unique<LineReader>(path, compression);
+    return std::make_unique<LineStream>(path, compression);
 }
 
 }  // namespace callfold::repeats

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/line_reader.hpp"
+#include "repeats/line_stream.hpp"
 
 namespace callfold::repeats {
 
@@ -14,8 +15,8 @@ namespace callfold::repeats {
 // (a directory included).
 Compression sniff_compression(const std::string& path);
 
-// A line reader over the whole text of `path`: every gzip member in turn when
+// A reader over the whole text of `path`: every gzip member in turn when
 // the file is gzip-compressed (BGZF included), else the plain text.
-std::unique_ptr<LineReader> open_vcf_text(const std::string& path);
+std::unique_ptr<LineStream> open_vcf_text(const std::string& path);
 
 }  // namespace callfold::repeats
