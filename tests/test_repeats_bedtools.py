@@ -1,0 +1,101 @@
+"""The bedtools engine of Callfold.repeats, and the built-in engine checked against
+bedtools itself on repeat VCFs shaped like genotyper output."""
+
+import random
+import subprocess
+from pathlib import Path
+
+import pytest
+
+from Callfold import repeats
+from repeats_helpers import HEADER, fake_program, random_catalog, random_repeat_records, record, require_bedtools, vcf, write
+
+
+@pytest.fixture
+def bin_dir(tmp_path, monkeypatch):
+    directory = tmp_path / "bin"
+    directory.mkdir()
+    monkeypatch.setenv("PATH", str(directory))
+    return directory
+
+
+def test_argument_vector_reaches_bedtools_intact(tmp_path, bin_dir):
+    fake_program(bin_dir, "bedtools", 'printf "[%s]\\n" "$0" "$@"\n')
+    repeat = write(tmp_path / "my calls; $(rm -rf x) 'q'.vcf", vcf())
+    bed = write(tmp_path / "cat alog*.bed", "")
+    out = tmp_path / "out put.vcf"
+    out.write_text("previous content, longer than what bedtools writes\n" * 50)
+    assert repeats._intersect_with_bedtools(repeat, bed, output_path=str(out)) is None
+    arguments = ["intersect", "-a", repeat, "-b", bed, "-header", "-u"]
+    assert out.read_text() == f"[{bin_dir / 'bedtools'}]\n" + "".join(f"[{a}]\n" for a in arguments)
+
+
+@pytest.mark.parametrize(("script", "status"), [("echo partial\nexit 3\n", 3), ("echo partial\nkill -9 $$\n", -9)])
+def test_failed_run_raises_with_its_status_and_keeps_the_output(tmp_path, bin_dir, script, status):
+    fake_program(bin_dir, "bedtools", script)
+    repeat, bed, out = write(tmp_path / "r.vcf", vcf()), write(tmp_path / "c.bed", ""), tmp_path / "out.vcf"
+    with pytest.raises(subprocess.CalledProcessError) as raised:
+        repeats._intersect_with_bedtools(repeat, bed, str(out))
+    assert raised.value.returncode == status
+    assert raised.value.cmd == ["bedtools", "intersect", "-a", repeat, "-b", bed, "-header", "-u"]
+    assert out.read_text() == "partial\n"
+
+
+@pytest.mark.parametrize(
+    ("make", "error"),
+    [(lambda d: None, FileNotFoundError), (lambda d: fake_program(d, "bedtools", "exit 0\n", mode=0o644), PermissionError)],
+)
+def test_bedtools_that_cannot_start_leaves_an_empty_output(tmp_path, bin_dir, make, error):
+    make(bin_dir)
+    out = tmp_path / "out.vcf"
+    out.write_text("previous\n")
+    with pytest.raises(error) as raised:
+        repeats._intersect_with_bedtools(write(tmp_path / "r.vcf", vcf()), write(tmp_path / "c.bed", ""), str(out))
+    assert isinstance(raised.value, OSError)
+    assert out.read_bytes() == b""
+
+
+def test_unopenable_output_does_not_start_bedtools(tmp_path, bin_dir):
+    marker = tmp_path / "started"
+    fake_program(bin_dir, "bedtools", f"touch '{marker}'\n")
+    with pytest.raises(FileNotFoundError):
+        repeats._intersect_with_bedtools(write(tmp_path / "r.vcf", vcf()), write(tmp_path / "c.bed", ""), str(tmp_path / "no" / "o.vcf"))
+    assert not marker.exists()
+
+
+def run_both(tmp_path, repeat, bed):
+    require_bedtools()
+    outputs = []
+    for engine in (repeats.BUILTIN, repeats.BEDTOOLS):
+        out = tmp_path / f"{engine}.vcf"
+        assert repeats.filter_repeats_vcf(repeat, bed, engine, str(out)) == str(out)
+        outputs.append(out.read_bytes())
+    return outputs
+
+
+def test_both_engines_accept_the_shipped_catalog(tmp_path):
+    catalog = repeats.default_repeat_catalog_path()
+    loci = [line.split("\t") for line in Path(catalog).read_text().splitlines()]
+    # One genotyped record per locus (REF with its padding base), one just before each.
+    records = []
+    for chrom, start, end, _ in loci:
+        ref = "C" * (int(end) - int(start) + 1)
+        records.append(record(chrom, int(start), ref, info=f"TRID=x;END={int(start) - 1 + len(ref)}"))
+        records.append(record(chrom, int(start) - 5, "ACGT", info=f"END={int(start) - 2}"))
+    repeat = write(tmp_path / "sample.vcf.gz", vcf(*records), "bgzf")
+    builtin, bedtools = run_both(tmp_path, repeat, catalog)
+    assert builtin == bedtools == ("".join(HEADER) + "".join(records[::2])).encode()
+
+
+@pytest.mark.parametrize("seed", range(6))
+@pytest.mark.parametrize(("compression", "newline"), [("plain", "\n"), ("plain", "\r\n"), ("gzip", "\n"), ("bgzf", "\r\n")])
+def test_builtin_engine_matches_bedtools(tmp_path, seed, compression, newline):
+    rng = random.Random(f"{seed}-{compression}-{newline}")
+    intervals, catalog = random_catalog(rng)
+    records = random_repeat_records(rng, intervals)
+    bed = write(tmp_path / "catalog.bed", catalog.replace("\n", newline))
+    repeat = write(tmp_path / "repeats.vcf", vcf(*records).replace("\n", newline), compression, block_size=4000)
+    builtin, bedtools = run_both(tmp_path, repeat, bed)
+    assert builtin == bedtools
+    kept = builtin.count(b"\n") - len(HEADER)
+    assert 0 < kept < len(records)  # the inputs exercise both outcomes
