@@ -1,0 +1,66 @@
+"""Restrict a tandem-repeat VCF to the loci of a catalog BED, by running
+`bedtools intersect` or by the built-in intersection that applies the same rule."""
+
+import collections.abc
+import os
+import types
+from typing import Final, final
+
+_BUNDLED_CATALOG: Final[str]
+BEDTOOLS: Final[str]
+BUILTIN: Final[str]
+
+def default_repeat_catalog_path() -> str:
+    """Path of the catalog BED shipped with the module (data/<_BUNDLED_CATALOG> beside it)."""
+
+def bedtools_available() -> bool:
+    """Whether an executable regular file named "bedtools" is on PATH, searched anew."""
+
+def filter_repeats_vcf(
+    full_repeat_path: str | os.PathLike[str] | None = None,
+    repeat_bed_file_path: str | os.PathLike[str] | None = None,
+    engine: str | None = None,
+    output_path: str | os.PathLike[str] | None = None,
+) -> str | None:
+    """Write the repeat records that overlap the catalog, after the VCF's header lines,
+    to a plain VCF and return its path; None (with a warning) when an input is missing.
+
+    Raises RuntimeError when engine "bedtools" is requested but not on PATH, and
+    ValueError when the output path names the repeat VCF or the catalog."""
+
+def _filtered_repeat_path(full_repeat_path: str | os.PathLike[str]) -> str:
+    """Default output path: beside the input, extensions stripped back to the last
+    ".vcf", plus "_filtered.vcf". A name with no ".vcf" extension at any level keeps
+    its whole name less one trailing ".gz"/".bgz" (any case)."""
+
+def _intersect_with_bedtools(
+    repeat_path: str | os.PathLike[str], bed_path: str | os.PathLike[str], output_path: str | os.PathLike[str]
+) -> None: ...
+def _intersect_in_python(
+    repeat_path: str | os.PathLike[str], bed_path: str | os.PathLike[str], output_path: str | os.PathLike[str]
+) -> None: ...
+def _record_span(line: str) -> tuple[str, int, int] | None: ...
+def _info_end(info: str) -> int | None: ...
+def _read_bed_intervals(bed_path: str | os.PathLike[str]) -> dict[str, list[tuple[int, int]]]: ...
+def _overlaps(intervals: collections.abc.Iterable[tuple[int, int]], start: int, end: int) -> bool: ...
+def _open_vcf_text(path: str | os.PathLike[str]) -> _VcfTextStream: ...
+@final
+class _VcfTextStream:
+    """Lines of a VCF as str, decompressed when the file is gzip; closed by its owner."""
+
+    def __iter__(self) -> _VcfTextStream: ...
+    def __next__(self) -> str: ...
+    def readline(self) -> str: ...
+    def read(self) -> str: ...
+    def close(self) -> None: ...
+    @property
+    def closed(self) -> bool: ...
+    @property
+    def name(self) -> str: ...
+    def __enter__(self) -> _VcfTextStream: ...
+    def __exit__(
+        self,
+        exc_type: type[BaseException] | None,
+        exc_value: BaseException | None,
+        traceback: types.TracebackType | None,
+    ) -> None: ...
