@@ -1,5 +1,6 @@
 #include "repeats/builtin_engine.hpp"
 
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -49,10 +50,12 @@ private:
     bool has_last_ = false;
 };
 
-bool is_blank(std::string_view line) {
-    // Most lines start with a character that is not whitespace.
-    if (py_space_at(line, 0) == 0) return line.empty();
-    return py_strip(line).empty();
+bool is_blank(std::string_view line) { return py_strip(line).empty(); }
+
+// Length of the first line of `text` with its "\n" (all of it without one).
+std::size_t line_length(std::string_view text) {
+    const void* newline = std::memchr(text.data(), '\n', text.size());
+    return newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - text.data()) + 1 : text.size();
 }
 
 }  // namespace
@@ -75,19 +78,35 @@ IntersectCounts intersect_builtin(const std::string& repeat_path, const std::str
         refuse_output_over_inputs(repeat_path, bed_path, output_path);
         OutputFile destination(output_path);
 
-        std::string_view line;
-        while (source->next(line)) {
-            if (line.starts_with('#')) {
-                destination.write(line);
-                continue;
-            }
-            if (is_blank(line)) continue;
-            const std::optional<RecordSpan> span = record_span(line);
-            if (span && catalog->overlaps(*span)) {
-                destination.write(line);
-                ++counts.kept;
-            } else {
-                ++counts.dropped;
+        std::string_view lines;
+        std::optional<RecordSpan> span;
+        while (source->next_lines(lines)) {
+            while (!lines.empty()) {
+                std::size_t length;
+                const auto first = static_cast<unsigned char>(lines.front());
+                if (first == '#') {
+                    length = line_length(lines);
+                    destination.write(lines.substr(0, length));
+                    lines.remove_prefix(length);
+                    continue;
+                }
+                if (first > ' ' && first < 0x80) {
+                    length = scan_record_line(lines, span);  // the common case: no leading whitespace
+                } else {
+                    length = line_length(lines);
+                    if (is_blank(lines.substr(0, length))) {
+                        lines.remove_prefix(length);
+                        continue;
+                    }
+                    span = record_span(lines.substr(0, length));
+                }
+                if (span && catalog->overlaps(*span)) {
+                    destination.write(lines.substr(0, length));
+                    ++counts.kept;
+                } else {
+                    ++counts.dropped;
+                }
+                lines.remove_prefix(length);
             }
         }
         destination.close();

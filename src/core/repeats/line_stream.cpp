@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "common/utf8.hpp"
 #include "repeats/path_text.hpp"
 
@@ -18,15 +22,40 @@ constexpr std::size_t plain_chunk = std::size_t{1} << 20;
 // Decode at least this much before looking for lines again.
 constexpr std::size_t fill_target = std::size_t{1} << 18;
 
-// Length of the leading run of ASCII bytes, rounded down to whole 32-byte steps.
-std::size_t ascii_prefix(const char* data, std::size_t size) {
+// Length of a leading run of ASCII bytes other than "\r" (whole blocks of
+// it): text there needs neither checking nor newline translation.
+std::size_t plain_ascii_prefix(const char* data, std::size_t size) {
     std::size_t pos = 0;
+#if defined(__SSE2__)
+    const __m128i carriage = _mm_set1_epi8('\r');
+    while (pos + 64 <= size) {
+        const auto* block = reinterpret_cast<const __m128i*>(data + pos);
+        const __m128i a = _mm_loadu_si128(block), b = _mm_loadu_si128(block + 1);
+        const __m128i c = _mm_loadu_si128(block + 2), d = _mm_loadu_si128(block + 3);
+        // A byte with its high bit set is not ASCII; "\r" compares to all ones.
+        const __m128i flags = _mm_or_si128(
+            _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(a, carriage), _mm_cmpeq_epi8(b, carriage)),
+                         _mm_or_si128(_mm_cmpeq_epi8(c, carriage), _mm_cmpeq_epi8(d, carriage))));
+        if (_mm_movemask_epi8(flags) != 0) break;
+        pos += 64;
+    }
+#else
+    constexpr std::uint64_t ones = 0x0101010101010101ull;
+    constexpr std::uint64_t high = 0x8080808080808080ull;
+    constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7full;
     while (pos + 32 <= size) {
         std::uint64_t words[4];
         std::memcpy(words, data + pos, 32);
-        if ((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ull) break;
+        std::uint64_t flags = 0;
+        for (const std::uint64_t word : words) {
+            const std::uint64_t x = word ^ (ones * '\r');
+            flags |= (word & high) | ~(((x & low7) + low7) | x | low7);  // non-ASCII, or a zero byte of x
+        }
+        if (flags != 0) break;
         pos += 32;
     }
+#endif
     return pos;
 }
 
@@ -134,19 +163,19 @@ void LineStream::fill() {
         return;
     }
     char* const base = text_.data();
-    const std::size_t ascii = ascii_prefix(base + checked_, unchecked);
+    const std::size_t plain = skip_lf_ ? 0 : plain_ascii_prefix(base + checked_, unchecked);
     std::size_t valid = unchecked;
-    if (ascii < unchecked) {
+    if (plain < unchecked) {
         const Utf8Check check =
-            check_utf8(std::string_view(base + checked_ + ascii, unchecked - ascii), complete);
-        valid = ascii + check.valid;
+            check_utf8(std::string_view(base + checked_ + plain, unchecked - plain), complete);
+        valid = plain + check.valid;
         // Invalid bytes come before whatever stopped the decoding after them.
         if (check.reason != nullptr)
             error_ = std::make_exception_ptr(
-                DecodeError(std::string(base + checked_, unchecked), valid, ascii + check.error_end, check.reason));
+                DecodeError(std::string(base + checked_, unchecked), valid, plain + check.error_end, check.reason));
     }
     char* const valid_end = base + checked_ + valid;
-    char* const normalized_end = normalize_newlines(base + checked_, valid_end, skip_lf_);
+    char* const normalized_end = normalize_newlines(base + checked_ + plain, valid_end, skip_lf_);
     if (normalized_end != valid_end) {
         const std::size_t tail = unchecked - valid;
         std::memmove(normalized_end, valid_end, tail);
@@ -172,6 +201,31 @@ bool LineStream::next(std::string_view& line) {
         if (finished_) {
             if (pos_ < checked_) {
                 line = std::string_view(base + pos_, checked_ - pos_);
+                pos_ = checked_;
+                return true;
+            }
+            return false;
+        }
+        fill();
+    }
+}
+
+bool LineStream::next_lines(std::string_view& lines) {
+    for (;;) {
+        const char* base = text_.data();
+        if (checked_ > pos_) {
+            const void* newline = ::memrchr(base + pos_, '\n', checked_ - pos_);
+            if (newline != nullptr) {
+                const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(newline) - base) + 1;
+                lines = std::string_view(base + pos_, stop - pos_);
+                pos_ = stop;
+                return true;
+            }
+        }
+        if (error_) std::rethrow_exception(error_);
+        if (finished_) {
+            if (pos_ < checked_) {
+                lines = std::string_view(base + pos_, checked_ - pos_);
                 pos_ = checked_;
                 return true;
             }

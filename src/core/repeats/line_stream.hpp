@@ -30,6 +30,10 @@ public:
     // DecodeError, GzipError or OsError.
     bool next(std::string_view& line);
 
+    // Like next(), but every complete line available at once (the last
+    // unterminated line alone at the end of the text). Same errors.
+    bool next_lines(std::string_view& lines);
+
     // Everything not delivered yet, as one text.
     std::string read_rest();
 

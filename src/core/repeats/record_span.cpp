@@ -1,5 +1,6 @@
 #include "repeats/record_span.hpp"
 
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -89,24 +90,45 @@ std::size_t character_count(std::string_view text) {
 }  // namespace
 
 std::optional<std::int64_t> info_end(std::string_view info) {
-    // The first entry that starts with "END=" is the first occurrence of
-    // "END=" at the start of INFO or right after a ";".
-    std::size_t at = info.find(end_key);
-    while (at != std::string_view::npos && at > 0 && info[at - 1] != ';') at = info.find(end_key, at + 1);
-    if (at == std::string_view::npos) return std::nullopt;
-    const std::size_t value_start = at + end_key.size();
-    const std::size_t value_end = find_from(info, value_start, ';');
-    const IntText parsed = parse_integer(info.substr(value_start, value_end - value_start));
-    if (!parsed.ok()) return std::nullopt;
-    return parsed.value;
+    // Entries start at the beginning of INFO and after each ";"; the first one
+    // that starts with "END=" decides.
+    const char* data = info.data();
+    const std::size_t size = info.size();
+    const auto value_at = [&](std::size_t entry) -> std::optional<std::int64_t> {
+        const std::size_t value_start = entry + end_key.size();
+        const std::size_t value_end = find_from(info, value_start, ';');
+        const IntText parsed = parse_integer(info.substr(value_start, value_end - value_start));
+        if (!parsed.ok()) return std::nullopt;
+        return parsed.value;
+    };
+    const auto is_end_entry = [&](std::size_t entry) {
+        return entry + end_key.size() <= size && std::memcmp(data + entry, end_key.data(), end_key.size()) == 0;
+    };
+    if (is_end_entry(0)) return value_at(0);
+    std::size_t pos = 0;
+#if defined(__SSE2__)
+    const __m128i semicolons = _mm_set1_epi8(';');
+    for (; pos + 16 <= size; pos += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + pos));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, semicolons)));
+        while (mask != 0) {
+            const std::size_t entry = pos + static_cast<std::size_t>(__builtin_ctz(mask)) + 1;
+            if (is_end_entry(entry)) return value_at(entry);
+            mask &= mask - 1;
+        }
+    }
+#endif
+    for (; pos < size; ++pos)
+        if (data[pos] == ';' && is_end_entry(pos + 1)) return value_at(pos + 1);
+    return std::nullopt;
 }
 
-std::optional<RecordSpan> record_span(std::string_view line) {
-    while (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+namespace {
 
+// The span of a record line without its "\n", given the positions of its
+// first `found` TABs (at most 8 are looked at).
+std::optional<RecordSpan> span_from_tabs(std::string_view line, std::size_t (&tab)[8], std::size_t found) {
     // Columns 0 (CHROM), 1 (POS), 3 (REF) and 7 (INFO); 8 columns at least.
-    std::size_t tab[8];
-    const std::size_t found = find_tabs(line, tab);
     if (found < 7) return std::nullopt;
     if (found == 7) tab[7] = line.size();
     const auto column = [&](std::size_t index) {
@@ -131,6 +153,67 @@ std::optional<RecordSpan> record_span(std::string_view line) {
         span_end = span_start + width;
     }
     return RecordSpan{column(0), span_start, span_end};
+}
+
+}  // namespace
+
+std::optional<RecordSpan> record_span(std::string_view line) {
+    while (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    std::size_t tab[8];
+    const std::size_t found = find_tabs(line, tab);
+    return span_from_tabs(line, tab, found);
+}
+
+std::size_t scan_record_line(std::string_view text, std::optional<RecordSpan>& span) {
+    const char* data = text.data();
+    const std::size_t size = text.size();
+    std::size_t tab[8];
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    std::size_t line_end = size;
+#if defined(__SSE2__)
+    // TABs and the line's end in one pass, 64 bytes at a time, until 8 TABs are known.
+    const __m128i tabs = _mm_set1_epi8('\t');
+    const __m128i newlines = _mm_set1_epi8('\n');
+    const auto mask_of = [](const __m128i* block, __m128i wanted) {
+        std::uint64_t mask = 0;
+        for (int i = 0; i < 4; ++i)
+            mask |= std::uint64_t{static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(block + i), wanted)))}
+                    << (16 * i);
+        return mask;
+    };
+    while (count < 8 && pos + 64 <= size) {
+        const auto* block = reinterpret_cast<const __m128i*>(data + pos);
+        std::uint64_t tab_mask = mask_of(block, tabs);
+        const std::uint64_t newline_mask = mask_of(block, newlines);
+        if (newline_mask != 0) {
+            const auto first = static_cast<unsigned>(__builtin_ctzll(newline_mask));
+            tab_mask &= (std::uint64_t{1} << first) - 1;
+            line_end = pos + first;
+        }
+        while (tab_mask != 0 && count < 8) {
+            tab[count++] = pos + static_cast<std::size_t>(__builtin_ctzll(tab_mask));
+            tab_mask &= tab_mask - 1;
+        }
+        if (line_end != size) {
+            span = span_from_tabs(text.substr(0, line_end), tab, count);
+            return line_end + 1;
+        }
+        pos += 64;
+    }
+#endif
+    for (; count < 8 && pos < size; ++pos) {
+        if (data[pos] == '\n') {
+            span = span_from_tabs(text.substr(0, pos), tab, count);
+            return pos + 1;
+        }
+        if (data[pos] == '\t') tab[count++] = pos;
+    }
+    // 8 TABs known (or the text ended): the rest of the line is of no interest.
+    const void* newline = pos < size ? std::memchr(data + pos, '\n', size - pos) : nullptr;
+    line_end = newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - data) : size;
+    span = span_from_tabs(text.substr(0, line_end), tab, count);
+    return newline ? line_end + 1 : size;
 }
 
 }  // namespace callfold::repeats

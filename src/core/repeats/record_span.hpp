@@ -24,4 +24,9 @@ std::optional<std::int64_t> info_end(std::string_view info);
 // Never throws and never allocates.
 std::optional<RecordSpan> record_span(std::string_view line);
 
+// For streaming: `text` starts with a record line and holds any number of
+// lines after it. Sets `span` to record_span of that first line and returns
+// its length with its "\n" (all of `text` when it has no "\n").
+std::size_t scan_record_line(std::string_view text, std::optional<RecordSpan>& span);
+
 }  // namespace callfold::repeats
