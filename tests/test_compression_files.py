@@ -154,7 +154,7 @@ def test_failed_write_leaves_no_partial_file(write_input):
             print("failed as expected")
         """
     )
-    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True)
+    done = subprocess.run([sys.executable, "-P", "-c", script], capture_output=True, text=True)
     assert done.returncode == 0, done.stderr
     assert done.stdout.strip() == "failed as expected"
     assert pathlib.Path(path).read_text() == vcf(lines)
