@@ -22,8 +22,11 @@ test: test-default test-3.14
 test-default: install
 	$(VENV)/bin/python $(PYTEST) tests
 
+# CPython 3.14 from the workplace's installer when it is there, else whatever python3.14 is installed.
 test-3.14:
-	VENV=$(VENV_314) ./setup.sh "$$(../shared/tools/python314.sh 2>/dev/null | tail -n 1 || echo python3.14)"
+	py="$$( { [ -f ../shared/tools/python314.sh ] && bash ../shared/tools/python314.sh 2>/dev/null | tail -n 1; } \
+	  || command -v python3.14 || echo /opt/python3.14/bin/python3.14 )"; \
+	VENV=$(VENV_314) ./setup.sh "$$py"
 	$(VENV_314)/bin/python $(PYTEST) tests
 
 sanitize:
