@@ -173,3 +173,37 @@ def test_damaged_vcf_fails_and_keeps_what_was_written(tmp_path, data, error, cap
 def test_output_in_a_missing_directory(tmp_path):
     with pytest.raises(FileNotFoundError):
         repeats._intersect_in_python(write(tmp_path / "r.vcf", vcf()), write(tmp_path / "c.bed", ""), str(tmp_path / "no" / "out.vcf"))
+
+
+field = st.text(alphabet=st.sampled_from("ACGT.;=0123456789 "), max_size=70)
+info = st.lists(st.sampled_from(["END=", "END=15", "END=+40", "XEND=30", "SVTYPE=STR", "END=9" * 9, "RU=CAG"]), max_size=5).map(";".join)
+record_lines = st.builds(
+    lambda chrom, pos, columns, info_text, tail: "\t".join([chrom, pos, *columns[:2], *columns[2:5], info_text, *tail]),
+    st.sampled_from(["chr1", "chr2", " chr1", "\tchr1", ""]),
+    st.sampled_from(["1", "10", "25", " 7", "x", "99999999999999999999"]),
+    st.lists(field, min_size=0, max_size=5),
+    info,
+    st.lists(field, max_size=4),
+)
+
+
+@settings(max_examples=200, deadline=None)
+@given(lines=st.lists(record_lines, max_size=8), crlf=st.booleans())
+def test_engine_agrees_with_record_span_on_any_line(tmp_path_factory, lines, crlf):
+    # The engine scans columns in bulk; each line must be judged as _record_span and
+    # _overlaps judge it, whatever its length and column count.
+    tmp = tmp_path_factory.mktemp("lines")
+    bed = write(tmp / "c.bed", "chr1\t5\t12\nchr1\t30\t31\nchr2\t0\t100\n")
+    catalog = repeats._read_bed_intervals(bed)
+    text = "".join(line + "\n" for line in lines)
+    out = tmp / "out.vcf"
+    repeats._intersect_in_python(write(tmp / "r.vcf", text.replace("\n", "\r\n") if crlf else text), bed, str(out))
+    expected = []
+    for line in text.splitlines(keepends=True):
+        if line.startswith("#") or not line.strip():
+            expected.append(line if line.startswith("#") else "")
+            continue
+        span = repeats._record_span(line)
+        if span and repeats._overlaps(catalog.get(span[0], []), span[1], span[2]):
+            expected.append(line)
+    assert out.read_text() == "".join(expected)
