@@ -57,7 +57,7 @@ def test_bedtools_that_cannot_start_leaves_an_empty_output(tmp_path, bin_dir, ma
 
 def test_unopenable_output_does_not_start_bedtools(tmp_path, bin_dir):
     marker = tmp_path / "started"
-    fake_program(bin_dir, "bedtools", f"touch '{marker}'\n")
+    fake_program(bin_dir, "bedtools", f": > '{marker}'\n")  # a shell builtin: PATH holds nothing else
     with pytest.raises(FileNotFoundError):
         repeats._intersect_with_bedtools(write(tmp_path / "r.vcf", vcf()), write(tmp_path / "c.bed", ""), str(tmp_path / "no" / "o.vcf"))
     assert not marker.exists()
