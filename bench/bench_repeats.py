@@ -177,6 +177,21 @@ def sha256(path: Path) -> str:
     return digest.hexdigest()
 
 
+def linear_scan_estimate(vcf: Path, bed: Path, sample: int, records: int, rng: random.Random) -> float:
+    """Seconds the reference scan (no bisection) would need for every record: the
+    overlap test alone, measured on a sample of records and scaled to all of them."""
+    intervals = repeats._read_bed_intervals(str(bed))
+    spans = []
+    with repeats._open_vcf_text(str(vcf)) as stream:
+        for line in stream:
+            if not line.startswith("#") and rng.random() < sample / records:
+                spans.append(repeats._record_span(line))
+    started = time.perf_counter()
+    for chrom, start, end in spans:
+        repeats._overlaps(intervals.get(chrom, []), start, end)
+    return (time.perf_counter() - started) * records / max(len(spans), 1)
+
+
 def best_of(repeat: int, run) -> float:
     times = []
     for _ in range(repeat):
@@ -192,6 +207,8 @@ def main() -> int:
     parser.add_argument("--intervals", type=int, default=1_000_000)
     parser.add_argument("--repeat", type=int, default=3, help="runs per engine; the best time counts")
     parser.add_argument("--seed", type=int, default=20240605)
+    parser.add_argument("--scan-sample", type=int, default=2000,
+                        help="records timed with the reference linear scan (_overlaps), to extrapolate its cost")
     parser.add_argument("--work-dir", type=Path, default=Path(os.environ.get("TMPDIR", "/tmp")) / "callfold-bench-repeats")
     args = parser.parse_args()
 
@@ -242,6 +259,9 @@ def main() -> int:
         print(f"  ratio             {bedtools_time / builtin_time:8.2f}x (bedtools time / built-in time)")
         print(f"  outputs identical {identical}")
         print(f"  output sha256     {builtin_sha}" + ("" if identical else f" (bedtools: {bedtools_sha})"))
+        if args.scan_sample > 0:
+            scan = linear_scan_estimate(vcf, bed, args.scan_sample, args.records, rng)
+            print(f"  linear scan       {scan:8.3f} s (overlap tests alone by _overlaps, the reference scan over Python ints: {args.scan_sample} sampled records, scaled up)")
     return 1 if failed else 0
 
 
