@@ -196,3 +196,16 @@ def test_unopenable_path(tmp_path, make, error):
     with pytest.raises(error) as raised:
         repeats._open_vcf_text(str(tmp_path / "x.vcf"))
     assert raised.value.filename == str(tmp_path / "x.vcf")
+
+
+@pytest.mark.parametrize("shift", [-5, +7, +10**5])
+def test_bgzf_block_with_a_wrong_size_field_reads_as_gzip(tmp_path, shift):
+    # The block size in the BGZF header is a hint: gzip readers ignore it, and so must we.
+    text = b"".join(b"chr1\t%d\t.\tA\t.\t.\t.\t.\n" % i for i in range(3000))
+    data = bytearray(bgzf(text, block_size=20000))
+    size = int.from_bytes(data[16:18], "little")
+    data[16:18] = max(0, min(65535, size + shift)).to_bytes(2, "little")
+    path = tmp_path / "x.vcf.gz"
+    path.write_bytes(bytes(data))
+    with gzip.open(path, "rt", encoding="utf-8") as expected:
+        assert lines_of(str(path)) == list(expected)

@@ -34,7 +34,7 @@ private:
     std::size_t raw_available() const { return raw_end_ - raw_pos_; }
     std::size_t header_length(std::size_t& block_size);
     bool inflate_step(ByteBuffer& out);
-    void check_trailer(std::uint32_t crc, std::uint32_t length, std::size_t at);
+    void check_trailer(std::uint32_t crc, std::uint32_t length);  // the 8 unread bytes
 
     int fd_;
     std::string path_;
