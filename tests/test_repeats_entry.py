@@ -259,3 +259,17 @@ def test_runtime_error_comes_before_the_output_guard(tmp_path, path_dir):
     repeat = Path(write(tmp_path / "r.vcf", vcf()))
     with pytest.raises(RuntimeError, match=RUNTIME_MESSAGE):
         repeats.filter_repeats_vcf(str(repeat), str(repeat), repeats.BEDTOOLS, str(repeat))
+
+
+def test_paths_with_a_nul_character_name_no_file(tmp_path, inputs, caplog):
+    # A NUL would cut the path short at the system call and name another file.
+    caplog.set_level(logging.INFO)
+    assert repeats.filter_repeats_vcf(inputs[0] + "\0x", inputs[1]) is None
+    assert logged(caplog) == [("root", "WARNING", "%s file doesn't exist", (inputs[0] + "\0x",))]
+    out = str(tmp_path / "out.vcf")
+    for call in (repeats._intersect_in_python, repeats._intersect_with_bedtools):
+        with pytest.raises(ValueError, match="embedded null byte"):
+            call(*inputs, out + "\0" + inputs[0])
+    with pytest.raises(ValueError, match="embedded null byte"):
+        repeats.filter_repeats_vcf(*inputs, repeats.BUILTIN, out + "\0")
+    assert not os.path.exists(out)
