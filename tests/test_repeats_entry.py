@@ -68,7 +68,7 @@ def test_bedtools_available_searches_path_each_call(path_dir, make, found):
 @pytest.fixture
 def inputs(tmp_path):
     data = tmp_path / "data"
-    repeat = write(data / "sample.trgt.vcf.gz", vcf(record("chr1", 101, "ACG"), record("chr1", 5000)), "bgzf")
+    repeat = write(data / "sample.repeats.vcf.gz", vcf(record("chr1", 101, "ACG"), record("chr1", 5000)), "bgzf")
     bed = write(data / "catalog.bed", "chr1\t100\t200\n")
     return repeat, bed
 
@@ -96,7 +96,7 @@ def test_missing_inputs_warn_and_give_none(tmp_path, inputs, caplog, repeat, bed
     assert result is None
     assert logged(caplog) == [("root", "WARNING", message, (expected_argument,))]
     assert caplog.records[0].getMessage().count("None") == (argument is None)
-    assert sorted(os.listdir(tmp_path / "data")) == ["catalog.bed", "sample.trgt.vcf.gz"]
+    assert sorted(os.listdir(tmp_path / "data")) == ["catalog.bed", "sample.repeats.vcf.gz"]
 
 
 def test_directories_count_as_existing(tmp_path, inputs):
@@ -109,7 +109,7 @@ def test_bedtools_absent(path_dir, inputs, caplog, engine):
     caplog.set_level(logging.INFO)
     if engine is None:  # falls back to the built-in engine
         out = repeats.filter_repeats_vcf(*inputs)
-        assert out == str(Path(inputs[0]).parent / "sample.trgt_filtered.vcf")
+        assert out == str(Path(inputs[0]).parent / "sample.repeats_filtered.vcf")
         assert Path(out).read_text() == "".join(HEADER) + record("chr1", 101, "ACG")
         assert logged(caplog) == [
             ("root", "INFO", "Filtering %s against %s with the %s engine", (*inputs, "builtin")),
@@ -120,7 +120,7 @@ def test_bedtools_absent(path_dir, inputs, caplog, engine):
             repeats.filter_repeats_vcf(*inputs, engine=engine)
         assert str(raised.value) == RUNTIME_MESSAGE
         assert logged(caplog) == []
-        assert not (Path(inputs[0]).parent / "sample.trgt_filtered.vcf").exists()
+        assert not (Path(inputs[0]).parent / "sample.repeats_filtered.vcf").exists()
 
 
 @pytest.mark.parametrize("engine", ["BEDTOOLS", "builtin", "anything", ""])
@@ -136,7 +136,7 @@ def test_bedtools_engine_is_chosen_when_present(tmp_path, inputs, path_dir, capl
     fake_program(path_dir, "bedtools", 'printf "%s|" "$@"\n')
     caplog.set_level(logging.INFO)
     out = repeats.filter_repeats_vcf(*inputs, None, "")  # an empty output path is no output path
-    assert out == str(Path(inputs[0]).parent / "sample.trgt_filtered.vcf")
+    assert out == str(Path(inputs[0]).parent / "sample.repeats_filtered.vcf")
     assert Path(out).read_text() == f"intersect|-a|{inputs[0]}|-b|{inputs[1]}|-header|-u|"
     assert logged(caplog) == [("root", "INFO", "Filtering %s against %s with the %s engine", (*inputs, "bedtools"))]
 
@@ -152,7 +152,7 @@ def test_output_path_is_used_unchanged_and_overwritten(tmp_path, inputs):
 @pytest.mark.parametrize(
     ("path", "expected"),
     [
-        ("d/sample.trgt.sorted.vcf.gz", "d/sample.trgt.sorted_filtered.vcf"),
+        ("d/sample.repeats.sorted.vcf.gz", "d/sample.repeats.sorted_filtered.vcf"),
         ("sample.vcf", "sample_filtered.vcf"),
         ("calls.vcf.vcf", "calls.vcf_filtered.vcf"),
         ("/abs/x.vcf.bgz", "/abs/x_filtered.vcf"),

@@ -6,7 +6,7 @@
 
 namespace callfold::repeats {
 
-// "d/sample.trgt.sorted.vcf.gz" -> "d/sample.trgt.sorted_filtered.vcf",
+// "d/sample.repeats.sorted.vcf.gz" -> "d/sample.repeats.sorted_filtered.vcf",
 // "calls.vcf.vcf" -> "calls.vcf_filtered.vcf". Extensions are split off one at
 // a time from the right, as the host's os.path.splitext splits them (a dot
 // with only dots before it starts no extension), until ".vcf" has been split
