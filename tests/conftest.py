@@ -1,45 +1,15 @@
 """Shared fixtures: writing inputs plain, gzip-compressed or as multi-member BGZF."""
 
-import gzip
 import os
 import shutil
-import struct
-import zlib
 from pathlib import Path
 from typing import Callable
 
 import pytest
 
+from input_files import bgzf as bgzf_bytes, encode
+
 DATA = Path(__file__).parent / "data"
-
-BGZF_EOF = bytes.fromhex("1f8b08040000000000ff0600424302001b0003000000000000000000")
-
-
-def bgzf_bytes(data: bytes, block_size: int = 65280) -> bytes:
-    """BGZF: one gzip member per block of at most block_size input bytes, then the EOF block."""
-    out = bytearray()
-    for start in range(0, len(data), block_size):
-        chunk = data[start : start + block_size]
-        compressor = zlib.compressobj(6, zlib.DEFLATED, -15)
-        deflated = compressor.compress(chunk) + compressor.flush()
-        header = struct.pack("<BBBBIBBHBBHH", 31, 139, 8, 4, 0, 0, 255, 6, 66, 67, 2, len(deflated) + 25)
-        out += header + deflated + struct.pack("<II", zlib.crc32(chunk), len(chunk))
-    return bytes(out + BGZF_EOF)
-
-
-def encode(text: str | bytes, compression: str, block_size: int = 65280) -> bytes:
-    data = text.encode("utf-8") if isinstance(text, str) else text
-    if compression == "plain":
-        return data
-    if compression == "gzip":
-        return gzip.compress(data)
-    if compression == "bgzf":
-        return bgzf_bytes(data, block_size)
-    if compression == "multi":  # plain gzip members back to back
-        half = len(data) // 2
-        return gzip.compress(data[:half]) + gzip.compress(data[half:])
-    raise ValueError(compression)
-
 
 WriteInput = Callable[..., str]
 

@@ -15,7 +15,7 @@ def warnings_of(caplog):
     return [(r.levelno, r.msg, r.args) for r in caplog.records]
 
 
-@pytest.mark.parametrize("compression", ["plain", "gzip", "bgzf", "multi"])
+@pytest.mark.parametrize("compression", ["plain", "gzip", "bgzf", "members"])
 @pytest.mark.parametrize("name", ["in.vcf", "in.vcf.gz"])
 def test_get_lines_reads_whatever_the_name(write_input, compression, name):
     text = HEADER + RECORD * 3 + "chr2\t5\t.\tN\t.\t.\tPASS\t.\tGT\t1/1"
