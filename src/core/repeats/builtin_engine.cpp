@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/output_file.hpp"
 #include "common/py_whitespace.hpp"
 #include "repeats/catalog.hpp"
-#include "repeats/output_file.hpp"
 #include "repeats/overlap_index.hpp"
 #include "repeats/path_identity.hpp"
 #include "repeats/path_text.hpp"

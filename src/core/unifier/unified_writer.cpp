@@ -1,7 +1,7 @@
 #include "unifier/unified_writer.hpp"
 
 #include "common/py_whitespace.hpp"
-#include "common/text_file_writer.hpp"
+#include "common/output_file.hpp"
 #include "unifier/cnv_rule.hpp"
 #include "unifier/roh_input.hpp"
 
@@ -68,7 +68,7 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log) {
-    TextFileWriter output(output_path);
+    OutputFile output(output_path);
     const LineOut out = [&output](std::string_view text) { output.write(text); };
 
     bool cnv_printed = false;

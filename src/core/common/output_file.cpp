@@ -1,4 +1,4 @@
-#include "repeats/output_file.hpp"
+#include "common/output_file.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -6,9 +6,8 @@
 #include <cerrno>
 
 #include "common/errors.hpp"
-#include "repeats/path_text.hpp"
 
-namespace callfold::repeats {
+namespace callfold {
 namespace {
 
 constexpr std::size_t buffer_size = std::size_t{1} << 20;
@@ -16,7 +15,6 @@ constexpr std::size_t buffer_size = std::size_t{1} << 20;
 }  // namespace
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
-    require_path_text(path);
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) throw OsError(errno, path);
     buffer_.reserve(buffer_size);
@@ -70,4 +68,4 @@ void OutputFile::close() {
     if (::close(fd) != 0 && errno != EINTR) throw OsError(errno, path_);
 }
 
-}  // namespace callfold::repeats
+}  // namespace callfold

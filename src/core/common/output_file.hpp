@@ -1,12 +1,13 @@
 // A plain output file written through one large buffer: created or truncated
-// on opening, bytes written as given (no newline translation).
+// on opening (as the host's open(path, "w") does), bytes written as given, with
+// no newline translation.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace callfold::repeats {
+namespace callfold {
 
 class OutputFile {
 public:
@@ -40,4 +41,4 @@ private:
     std::vector<char> buffer_;
 };
 
-}  // namespace callfold::repeats
+}  // namespace callfold
