@@ -13,7 +13,7 @@ namespace {
 
 class VcfTextStream {
 public:
-    VcfTextStream(std::unique_ptr<callfold::repeats::LineStream> reader, std::string name)
+    VcfTextStream(std::unique_ptr<callfold::LineStream> reader, std::string name)
         : reader_(std::move(reader)), name_(std::move(name)) {}
 
     nb::str next_line() {
@@ -50,7 +50,7 @@ private:
         return line;
     }
 
-    std::unique_ptr<callfold::repeats::LineStream> reader_;
+    std::unique_ptr<callfold::LineStream> reader_;
     std::string name_;
 };
 
@@ -76,7 +76,7 @@ void bind_vcf_text_stream(nb::module_& module) {
         "_open_vcf_text",
         [](nb::handle path) {
             const std::string file = path_argument(path, "path");
-            std::unique_ptr<callfold::repeats::LineStream> reader;
+            std::unique_ptr<callfold::LineStream> reader;
             {
                 nb::gil_scoped_release released;
                 reader = callfold::repeats::open_vcf_text(file);

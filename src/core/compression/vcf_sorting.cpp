@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "common/int_text.hpp"
-#include "common/line_reader.hpp"
+#include "common/line_stream.hpp"
 #include "common/py_whitespace.hpp"
 
 namespace callfold::compression {
@@ -104,7 +104,7 @@ void VcfRecordCollector::add_line(std::string_view line) {
 VcfRecords read_vcf_records(const std::string& path) {
     std::size_t file_size = 0;
     const Compression compression = detect_compression(path, file_size);
-    LineReader reader(path, compression);
+    LineStream reader(path, compression);
     VcfRecordCollector collector;
     if (compression == Compression::plain) collector.reserve_text(file_size + file_size / 64 + 1);
     std::string_view line;

@@ -10,7 +10,7 @@
 
 #include "common/errors.hpp"
 #include "repeats/path_identity.hpp"
-#include "repeats/path_text.hpp"
+#include "common/path_text.hpp"
 
 extern char** environ;
 

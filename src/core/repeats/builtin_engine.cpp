@@ -12,7 +12,7 @@
 #include "repeats/catalog.hpp"
 #include "repeats/overlap_index.hpp"
 #include "repeats/path_identity.hpp"
-#include "repeats/path_text.hpp"
+#include "common/path_text.hpp"
 #include "repeats/record_span.hpp"
 #include "repeats/vcf_source.hpp"
 

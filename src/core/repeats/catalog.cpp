@@ -5,8 +5,8 @@
 
 #include "common/int_text.hpp"
 #include "common/py_whitespace.hpp"
-#include "repeats/line_stream.hpp"
-#include "repeats/path_text.hpp"
+#include "common/line_stream.hpp"
+#include "common/path_text.hpp"
 
 namespace callfold::repeats {
 namespace {

@@ -6,7 +6,7 @@
 #include "repeats/executable_lookup.hpp"
 #include "repeats/output_name.hpp"
 #include "repeats/path_identity.hpp"
-#include "repeats/path_text.hpp"
+#include "common/path_text.hpp"
 
 namespace callfold::repeats {
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 
 #include "common/errors.hpp"
-#include "repeats/path_text.hpp"
+#include "common/path_text.hpp"
 
 namespace callfold::repeats {
 namespace {

@@ -5,8 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "common/line_reader.hpp"
-#include "repeats/line_stream.hpp"
+#include "common/line_stream.hpp"
 
 namespace callfold::repeats {
 

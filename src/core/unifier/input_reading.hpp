@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/line_reader.hpp"
+#include "common/text_lines.hpp"
 #include "common/log_sink.hpp"
 #include "unifier/file_types.hpp"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-namespace callfold::repeats {
+namespace callfold {
 
 class ByteBuffer {
 public:
@@ -42,4 +42,4 @@ private:
     std::size_t capacity_ = 0;
 };
 
-}  // namespace callfold::repeats
+}  // namespace callfold

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "repeats/byte_buffer.hpp"
+#include "common/byte_buffer.hpp"
 
 struct libdeflate_decompressor;
 
-namespace callfold::repeats {
+namespace callfold {
 
 class GzipMembers {
 public:
@@ -50,4 +50,4 @@ private:
     std::uint32_t member_length_ = 0;
 };
 
-}  // namespace callfold::repeats
+}  // namespace callfold

@@ -1,4 +1,4 @@
-#include "repeats/line_stream.hpp"
+#include "common/line_stream.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,9 +13,9 @@
 #endif
 
 #include "common/utf8.hpp"
-#include "repeats/path_text.hpp"
+#include "common/path_text.hpp"
 
-namespace callfold::repeats {
+namespace callfold {
 namespace {
 
 constexpr std::size_t plain_chunk = std::size_t{1} << 20;
@@ -235,6 +235,16 @@ bool LineStream::next_lines(std::string_view& lines) {
     }
 }
 
+ByteBuffer LineStream::take_rest(std::size_t size_hint) {
+    if (size_hint > text_.size()) text_.reserve_tail(size_hint - text_.size());
+    while (!finished_ && !error_) fill();
+    if (error_) std::rethrow_exception(error_);
+    text_.resize_down(checked_);
+    text_.consume_front(pos_);
+    pos_ = checked_ = 0;
+    return std::move(text_);
+}
+
 std::string LineStream::read_rest() {
     while (!finished_ && !error_) fill();
     if (error_) std::rethrow_exception(error_);
@@ -243,4 +253,4 @@ std::string LineStream::read_rest() {
     return rest;
 }
 
-}  // namespace callfold::repeats
+}  // namespace callfold

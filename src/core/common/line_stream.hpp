@@ -10,11 +10,12 @@
 #include <string_view>
 
 #include "common/errors.hpp"
-#include "common/line_reader.hpp"
-#include "repeats/byte_buffer.hpp"
-#include "repeats/gzip_members.hpp"
+#include "common/byte_buffer.hpp"
+#include "common/gzip_members.hpp"
 
-namespace callfold::repeats {
+namespace callfold {
+
+enum class Compression { plain, gzip };
 
 class LineStream {
 public:
@@ -37,6 +38,10 @@ public:
     // Everything not delivered yet, as one text.
     std::string read_rest();
 
+    // Reads to the end and hands over everything not delivered yet, without
+    // copying it. `size_hint` is about how large the text will be.
+    ByteBuffer take_rest(std::size_t size_hint);
+
     void close();
     const std::string& path() const { return path_; }
 
@@ -57,4 +62,4 @@ private:
     std::exception_ptr error_;
 };
 
-}  // namespace callfold::repeats
+}  // namespace callfold

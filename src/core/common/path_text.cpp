@@ -1,10 +1,10 @@
-#include "repeats/path_text.hpp"
+#include "common/path_text.hpp"
 
 #include <sys/stat.h>
 
 #include "common/errors.hpp"
 
-namespace callfold::repeats {
+namespace callfold {
 
 void require_path_text(const std::string& path) {
     if (path.find('\0') != std::string::npos) throw ValueError("embedded null byte");
@@ -16,4 +16,4 @@ bool path_exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-}  // namespace callfold::repeats
+}  // namespace callfold

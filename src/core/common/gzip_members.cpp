@@ -1,4 +1,4 @@
-#include "repeats/gzip_members.hpp"
+#include "common/gzip_members.hpp"
 
 #include <libdeflate.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 
 #include "common/errors.hpp"
 
-namespace callfold::repeats {
+namespace callfold {
 namespace {
 
 constexpr std::size_t raw_chunk = std::size_t{1} << 20;
@@ -222,4 +222,4 @@ bool GzipMembers::decode_into(ByteBuffer& out) {
     }
 }
 
-}  // namespace callfold::repeats
+}  // namespace callfold

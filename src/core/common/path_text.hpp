@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace callfold::repeats {
+namespace callfold {
 
 // Throws ValueError("embedded null byte") when `path` holds a NUL character.
 void require_path_text(const std::string& path);
@@ -13,4 +13,4 @@ void require_path_text(const std::string& path);
 // dangling link, for a path that cannot be examined and for a path with a NUL.
 bool path_exists(const std::string& path);
 
-}  // namespace callfold::repeats
+}  // namespace callfold
