@@ -185,14 +185,15 @@ void LineStream::fill() {
     if (complete) finished_ = true;
 }
 
-bool LineStream::next(std::string_view& line) {
+bool LineStream::deliver(std::string_view& text, bool all_complete_lines) {
     for (;;) {
         const char* base = text_.data();
         if (checked_ > pos_) {
-            const void* newline = std::memchr(base + pos_, '\n', checked_ - pos_);
+            const void* newline = all_complete_lines ? ::memrchr(base + pos_, '\n', checked_ - pos_)
+                                                     : std::memchr(base + pos_, '\n', checked_ - pos_);
             if (newline != nullptr) {
                 const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(newline) - base) + 1;
-                line = std::string_view(base + pos_, stop - pos_);
+                text = std::string_view(base + pos_, stop - pos_);
                 pos_ = stop;
                 return true;
             }
@@ -200,7 +201,7 @@ bool LineStream::next(std::string_view& line) {
         if (error_) std::rethrow_exception(error_);
         if (finished_) {
             if (pos_ < checked_) {
-                line = std::string_view(base + pos_, checked_ - pos_);
+                text = std::string_view(base + pos_, checked_ - pos_);
                 pos_ = checked_;
                 return true;
             }
@@ -210,30 +211,9 @@ bool LineStream::next(std::string_view& line) {
     }
 }
 
-bool LineStream::next_lines(std::string_view& lines) {
-    for (;;) {
-        const char* base = text_.data();
-        if (checked_ > pos_) {
-            const void* newline = ::memrchr(base + pos_, '\n', checked_ - pos_);
-            if (newline != nullptr) {
-                const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(newline) - base) + 1;
-                lines = std::string_view(base + pos_, stop - pos_);
-                pos_ = stop;
-                return true;
-            }
-        }
-        if (error_) std::rethrow_exception(error_);
-        if (finished_) {
-            if (pos_ < checked_) {
-                lines = std::string_view(base + pos_, checked_ - pos_);
-                pos_ = checked_;
-                return true;
-            }
-            return false;
-        }
-        fill();
-    }
-}
+bool LineStream::next(std::string_view& line) { return deliver(line, false); }
+
+bool LineStream::next_lines(std::string_view& lines) { return deliver(lines, true); }
 
 ByteBuffer LineStream::take_rest(std::size_t size_hint) {
     if (size_hint > text_.size()) text_.reserve_tail(size_hint - text_.size());

@@ -47,6 +47,8 @@ public:
 
 private:
     void fill();
+    // The next line, or every complete line available, as next() and next_lines() say.
+    bool deliver(std::string_view& text, bool all_complete_lines);
 
     std::string path_;
     int fd_ = -1;
