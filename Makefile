@@ -1,5 +1,6 @@
 # make demo: install everything and unify the shipped example.
 # make test: install and run the whole test suite on CPython 3.11 and 3.14.
+# make fuzz: every parser of the core under libFuzzer with ASan/UBSan, FUZZ_SECONDS each.
 # make sanitize: the suite against a build with AddressSanitizer and UBSan (the preload reaches
 # child processes too; bedtools itself trips alloc-dealloc-mismatch, so that check is off).
 VENV ?= .venv
@@ -7,10 +8,12 @@ VENV_314 ?= .venv-3.14
 VENV_ASAN ?= .venv-asan
 SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 PYTHON ?= python3
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = line_stream int_text unifier_rules repeat_spans catalog sort_and_compress
 # -P keeps the source tree off sys.path, so tests import the installed package.
 PYTEST = -P -m pytest -p no:cacheprovider
 
-.PHONY: demo install test test-default test-3.14 sanitize clean
+.PHONY: demo install test test-default test-3.14 sanitize fuzz clean
 
 install:
 	VENV=$(VENV) ./setup.sh $(PYTHON)
@@ -37,6 +40,17 @@ sanitize:
 	  "-Ccmake.define.CMAKE_SHARED_LINKER_FLAGS=$(SANITIZE)" .
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
 	  ASAN_OPTIONS=detect_leaks=0:alloc_dealloc_mismatch=0 $(VENV_ASAN)/bin/python $(PYTEST) tests
+
+fuzz:
+	dpkg-query -W clang-14 libclang-rt-14-dev zlib1g-dev libdeflate-dev >/dev/null 2>&1 || \
+	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-14 libclang-rt-14-dev zlib1g-dev libdeflate-dev; }
+	cmake -S fuzz -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build build/fuzz -j2
+	for target in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$target && cp tests/data/*.vcf tests/data/*.bed build/fuzz/corpus/$$target/ && \
+	  build/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -artifact_prefix=build/fuzz/ \
+	    build/fuzz/corpus/$$target || exit 1; \
+	done
 
 clean:
 	rm -rf build demo-output $(VENV) $(VENV_314) $(VENV_ASAN)

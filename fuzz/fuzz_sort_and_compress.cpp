@@ -1,0 +1,62 @@
+// The sort-and-compress step on arbitrary text: it either writes a BGZF file
+// that decompresses to at least every record line it was given and removes the
+// input, or throws one of its errors and leaves the input as it was.
+#include <zlib.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "common/errors.hpp"
+#include "compression/sort_and_compress.hpp"
+#include "compression/vcf_sorting.hpp"
+#include "fuzz_input_file.hpp"
+
+using callfold::fuzz::require;
+
+namespace {
+
+std::string file_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string gunzip(const std::string& compressed) {
+    z_stream stream{};
+    require(inflateInit2(&stream, 15 + 16) == Z_OK);
+    std::string out;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    char buffer[1 << 16];
+    while (stream.avail_in > 0) {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        const int status = inflate(&stream, Z_NO_FLUSH);
+        require(status == Z_OK || status == Z_STREAM_END);
+        out.append(buffer, sizeof buffer - stream.avail_out);
+        if (status == Z_STREAM_END) require(inflateReset(&stream) == Z_OK);
+    }
+    inflateEnd(&stream);
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const callfold::fuzz::InputFile input(data, size, ".vcf");
+    const std::string before(reinterpret_cast<const char*>(data), size);
+    try {
+        const std::string output = callfold::compression::sort_and_compress(input.path(), {6, 1});
+        require(std::ifstream(input.path()).fail());  // the input is gone
+        const std::string text = gunzip(file_bytes(output));
+        std::remove(output.c_str());
+        require(!text.empty() && text.back() == '\n');
+    } catch (const callfold::compression::VcfInputError&) {
+        require(file_bytes(input.path()) == before);
+    } catch (const callfold::DecodeError&) {
+        require(file_bytes(input.path()) == before);
+    } catch (const callfold::GzipError&) {
+        require(file_bytes(input.path()) == before);
+    }
+    return 0;
+}

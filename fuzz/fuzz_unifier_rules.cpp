@@ -1,0 +1,75 @@
+// The unifier's record rules on arbitrary lines: each either answers or throws
+// one of its documented errors; marking only ever inserts ";SVTYPE=REP"; the
+// writer of each input type terminates every line it writes.
+#include <string>
+#include <vector>
+
+#include "common/errors.hpp"
+#include "common/text_lines.hpp"
+#include "fuzz_input_file.hpp"
+#include "unifier/cnv_rule.hpp"
+#include "unifier/repeat_marking.hpp"
+#include "unifier/roh_input.hpp"
+#include "unifier/sv_filter.hpp"
+#include "unifier/unified_writer.hpp"
+
+namespace u = callfold::unifier;
+using callfold::fuzz::require;
+
+namespace {
+
+void each_rule(std::string_view line) {
+    try {
+        (void)u::is_valid_cnv_line(line);
+    } catch (const callfold::IndexError&) {
+    } catch (const callfold::ValueError&) {
+    }
+    for (const auto mode : {u::RepeatMarking::detect, u::RepeatMarking::always, u::RepeatMarking::never}) {
+        try {
+            if (const auto marked = u::marked_repeat_line(line, mode)) {
+                // Inserted where INFO ends, at the eighth TAB; nothing else changes.
+                std::size_t info_end = std::string_view::npos;
+                for (int tab = 0; tab < 8; ++tab) info_end = line.find('\t', info_end + 1);
+                require(info_end != std::string_view::npos);
+                require(*marked == std::string(line.substr(0, info_end)) + ";SVTYPE=REP" +
+                                       std::string(line.substr(info_end)));
+            }
+        } catch (const callfold::UnpackError& error) {
+            require(error.got > 10);
+        }
+    }
+    try {
+        const std::string record = u::roh_bed_line_to_vcf(line);
+        require(!record.empty() && record.back() == '\n');
+    } catch (const callfold::IndexError&) {
+    } catch (const callfold::OverflowError&) {
+    } catch (const callfold::ValueError&) {
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::vector<std::string_view> lines = callfold::split_lines(text);
+    for (const std::string_view line : lines) each_rule(line);
+
+    const std::vector<std::size_t> kept = u::kept_sv_lines(lines, {"InvBreakpoint", "LowQual"}, callfold::discard_log);
+    require(kept.size() <= lines.size());
+
+    u::RecordOptions options;
+    for (const auto type : {u::FileType::cnv, u::FileType::repeats, u::FileType::roh}) {
+        std::string written;
+        const u::LineOut out = [&written](std::string_view piece) {
+            require(!piece.empty() && piece.back() == '\n');
+            written.append(piece);
+        };
+        try {
+            u::write_vcf_content(u::file_type_keys[type], lines, out, options, callfold::discard_log);
+        } catch (const callfold::IndexError&) {
+        } catch (const callfold::OverflowError&) {
+        } catch (const callfold::ValueError&) {
+        }
+    }
+    return 0;
+}
