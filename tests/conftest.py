@@ -59,3 +59,12 @@ def require_tool() -> Callable[[str], str]:
         return found
 
     return require
+
+
+@pytest.fixture
+def path_dir(tmp_path, monkeypatch):
+    """An empty directory as the whole search path (PATH)."""
+    directory = tmp_path / "bin"
+    directory.mkdir()
+    monkeypatch.setenv("PATH", str(directory))
+    return directory

@@ -11,28 +11,20 @@ from Callfold import repeats
 from repeats_helpers import HEADER, fake_program, random_catalog, random_repeat_records, record, require_bedtools, vcf, write
 
 
-@pytest.fixture
-def bin_dir(tmp_path, monkeypatch):
-    directory = tmp_path / "bin"
-    directory.mkdir()
-    monkeypatch.setenv("PATH", str(directory))
-    return directory
-
-
-def test_argument_vector_reaches_bedtools_intact(tmp_path, bin_dir):
-    fake_program(bin_dir, "bedtools", 'printf "[%s]\\n" "$0" "$@"\n')
+def test_argument_vector_reaches_bedtools_intact(tmp_path, path_dir):
+    fake_program(path_dir, "bedtools", 'printf "[%s]\\n" "$0" "$@"\n')
     repeat = write(tmp_path / "my calls; $(rm -rf x) 'q'.vcf", vcf())
     bed = write(tmp_path / "cat alog*.bed", "")
     out = tmp_path / "out put.vcf"
     out.write_text("previous content, longer than what bedtools writes\n" * 50)
     assert repeats._intersect_with_bedtools(repeat, bed, output_path=str(out)) is None
     arguments = ["intersect", "-a", repeat, "-b", bed, "-header", "-u"]
-    assert out.read_text() == f"[{bin_dir / 'bedtools'}]\n" + "".join(f"[{a}]\n" for a in arguments)
+    assert out.read_text() == f"[{path_dir / 'bedtools'}]\n" + "".join(f"[{a}]\n" for a in arguments)
 
 
 @pytest.mark.parametrize(("script", "status"), [("echo partial\nexit 3\n", 3), ("echo partial\nkill -9 $$\n", -9)])
-def test_failed_run_raises_with_its_status_and_keeps_the_output(tmp_path, bin_dir, script, status):
-    fake_program(bin_dir, "bedtools", script)
+def test_failed_run_raises_with_its_status_and_keeps_the_output(tmp_path, path_dir, script, status):
+    fake_program(path_dir, "bedtools", script)
     repeat, bed, out = write(tmp_path / "r.vcf", vcf()), write(tmp_path / "c.bed", ""), tmp_path / "out.vcf"
     with pytest.raises(subprocess.CalledProcessError) as raised:
         repeats._intersect_with_bedtools(repeat, bed, str(out))
@@ -45,8 +37,8 @@ def test_failed_run_raises_with_its_status_and_keeps_the_output(tmp_path, bin_di
     ("make", "error"),
     [(lambda d: None, FileNotFoundError), (lambda d: fake_program(d, "bedtools", "exit 0\n", mode=0o644), PermissionError)],
 )
-def test_bedtools_that_cannot_start_leaves_an_empty_output(tmp_path, bin_dir, make, error):
-    make(bin_dir)
+def test_bedtools_that_cannot_start_leaves_an_empty_output(tmp_path, path_dir, make, error):
+    make(path_dir)
     out = tmp_path / "out.vcf"
     out.write_text("previous\n")
     with pytest.raises(error) as raised:
@@ -55,9 +47,9 @@ def test_bedtools_that_cannot_start_leaves_an_empty_output(tmp_path, bin_dir, ma
     assert out.read_bytes() == b""
 
 
-def test_unopenable_output_does_not_start_bedtools(tmp_path, bin_dir):
+def test_unopenable_output_does_not_start_bedtools(tmp_path, path_dir):
     marker = tmp_path / "started"
-    fake_program(bin_dir, "bedtools", f": > '{marker}'\n")  # a shell builtin: PATH holds nothing else
+    fake_program(path_dir, "bedtools", f": > '{marker}'\n")  # a shell builtin: PATH holds nothing else
     with pytest.raises(FileNotFoundError):
         repeats._intersect_with_bedtools(write(tmp_path / "r.vcf", vcf()), write(tmp_path / "c.bed", ""), str(tmp_path / "no" / "o.vcf"))
     assert not marker.exists()

@@ -40,15 +40,6 @@ def test_catalog_path_follows_the_module_file_and_is_not_tested(monkeypatch, tmp
     assert repeats.default_repeat_catalog_path() == str(tmp_path / "elsewhere" / "data" / repeats._BUNDLED_CATALOG)
 
 
-@pytest.fixture
-def path_dir(tmp_path, monkeypatch):
-    """An empty directory as the whole search path."""
-    directory = tmp_path / "bin"
-    directory.mkdir()
-    monkeypatch.setenv("PATH", str(directory))
-    return directory
-
-
 @pytest.mark.parametrize(
     ("make", "found"),
     [
