@@ -64,10 +64,10 @@ def locate_installed_source() -> Path | None:
 
     Uses the import machinery's search only, without running the package.
     """
-    spec = importlib.util.find_spec(SOURCE_PACKAGE)
-    if spec is None or not spec.submodule_search_locations:
+    found = importlib.util.find_spec(SOURCE_PACKAGE)
+    if found is None or not found.submodule_search_locations:
         return None
-    for root in spec.submodule_search_locations:
+    for root in found.submodule_search_locations:
         path = Path(root).parent / SOURCE_MEMBER
         if path.is_file():
             return path

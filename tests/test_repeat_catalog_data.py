@@ -27,9 +27,9 @@ INFO_RE = re.compile(
 
 
 def load_script():
-    spec = importlib.util.spec_from_file_location("make_repeat_catalog", SCRIPT)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    loader_info = importlib.util.spec_from_file_location("make_repeat_catalog", SCRIPT)
+    module = importlib.util.module_from_spec(loader_info)
+    loader_info.loader.exec_module(module)
     return module
 
 
