@@ -7,24 +7,17 @@
 #include "compression/sort_and_compress.hpp"
 #include "compression/vcf_sorting.hpp"
 #include "host/py_errors.hpp"
+#include "host/py_paths.hpp"
 
 namespace nb = nanobind;
 
 namespace {
 
-// The file system's bytes for a str or os.PathLike path (as os.fsencode gives
-// them), so that any name the host can hold reaches the system calls intact.
+// The file system's bytes for a str or os.PathLike path; `text` keeps the str,
+// so that messages name the path as the caller gave it.
 std::string fs_path(nb::handle path, nb::object& text) {
     text = nb::module_::import_("os").attr("fspath")(path);
-    if (!PyUnicode_Check(text.ptr())) {
-        const std::string message = std::string("path must be str or os.PathLike of str, not ") +
-                                    std::string(nb::type_name(text.type()).c_str());
-        throw nb::type_error(message.c_str());
-    }
-    PyObject* raw = PyUnicode_EncodeFSDefault(text.ptr());
-    if (raw == nullptr) throw nb::python_error();
-    const nb::object encoded = nb::steal(raw);
-    const std::string bytes(PyBytes_AS_STRING(raw), static_cast<std::size_t>(PyBytes_GET_SIZE(raw)));
+    const std::string bytes = callfold::py::path_argument(text, "path");
     if (bytes.find('\0') != std::string::npos) throw nb::value_error("embedded null byte");
     if (bytes.empty()) {
         errno = ENOENT;

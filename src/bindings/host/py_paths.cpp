@@ -1,6 +1,6 @@
-#include "repeats/path_args.hpp"
+#include "host/py_paths.hpp"
 
-namespace callfold::py::repeats {
+namespace callfold::py {
 
 std::string path_argument(nb::handle object, const char* what) {
     nb::object text = nb::borrow(object);
@@ -38,4 +38,4 @@ nb::str path_result(std::string_view path) {
     return nb::steal<nb::str>(text);
 }
 
-}  // namespace callfold::py::repeats
+}  // namespace callfold::py

@@ -1,5 +1,6 @@
 // Path arguments: a str (or an os.PathLike giving one) in the file system's
-// encoding, as the host's own file functions take it.
+// encoding, as the host's own file functions take it. A NUL inside is left to
+// the core, which refuses it where a path reaches the file system.
 #pragma once
 
 #include <nanobind/nanobind.h>
@@ -8,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace callfold::py::repeats {
+namespace callfold::py {
 
 namespace nb = nanobind;
 
@@ -19,4 +20,4 @@ std::optional<std::string> optional_path_argument(nb::handle object, const char*
 // A path from the core back as a str.
 nb::str path_result(std::string_view path);
 
-}  // namespace callfold::py::repeats
+}  // namespace callfold::py

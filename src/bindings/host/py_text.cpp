@@ -18,16 +18,6 @@ std::string_view utf8_view(nb::handle object, const char* what) {
 
 nb::str to_str(std::string_view text) { return nb::str(text.data(), text.size()); }
 
-std::string fs_path(nb::handle object) {
-    nb::object path = nb::steal(PyOS_FSPath(object.ptr()));
-    if (!path.is_valid()) throw nb::python_error();
-    nb::object encoded = PyBytes_Check(path.ptr()) ? path : nb::steal(PyUnicode_EncodeFSDefault(path.ptr()));
-    if (!encoded.is_valid()) throw nb::python_error();
-    const std::string text(PyBytes_AS_STRING(encoded.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(encoded.ptr())));
-    if (text.find('\0') != std::string::npos) throw nb::value_error("embedded null byte");
-    return text;
-}
-
 bool is_true(nb::handle object) {
     const int truth = PyObject_IsTrue(object.ptr());
     if (truth < 0) throw nb::python_error();

@@ -17,10 +17,6 @@ std::string_view utf8_view(nb::handle object, const char* what);
 
 nb::str to_str(std::string_view text);
 
-// A file-system path from a str, bytes or os.PathLike argument, as the host's
-// open() takes it (str encoded with the file-system encoding). TypeError otherwise.
-std::string fs_path(nb::handle object);
-
 // The host's truth test of any object (bool(object)).
 bool is_true(nb::handle object);
 

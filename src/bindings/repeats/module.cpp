@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "common/errors.hpp"
 #include "host/py_errors.hpp"
 #include "host/py_logging.hpp"
 #include "host/py_text.hpp"
@@ -13,7 +14,7 @@
 #include "repeats/catalog.hpp"
 #include "repeats/filter_entry.hpp"
 #include "repeats/output_name.hpp"
-#include "repeats/path_args.hpp"
+#include "host/py_paths.hpp"
 #include "repeats/record_span.hpp"
 #include "repeats/vcf_text_stream.hpp"
 
@@ -21,9 +22,9 @@ namespace nb = nanobind;
 namespace core = callfold::repeats;
 using callfold::py::to_str;
 using callfold::py::utf8_view;
-using callfold::py::repeats::optional_path_argument;
-using callfold::py::repeats::path_argument;
-using callfold::py::repeats::path_result;
+using callfold::py::optional_path_argument;
+using callfold::py::path_argument;
+using callfold::py::path_result;
 
 namespace {
 
@@ -53,6 +54,16 @@ nb::object filter(nb::handle full_repeat_path, nb::handle repeat_bed_file_path, 
     return path_result(*result);
 }
 
+// An engine called with its three paths, without the GIL.
+template <class Engine>
+void run_engine(nb::handle repeat_path, nb::handle bed_path, nb::handle output_path, Engine engine) {
+    const std::string repeat = path_argument(repeat_path, "repeat_path");
+    const std::string bed = path_argument(bed_path, "bed_path");
+    const std::string output = path_argument(output_path, "output_path");
+    nb::gil_scoped_release released;
+    engine(repeat, bed, output);
+}
+
 // The reference scan over any sequence of (start, end) pairs, compared as the
 // host compares them, so that it accepts what the host accepts.
 bool overlaps(nb::handle intervals, nb::handle start, nb::handle end) {
@@ -60,12 +71,7 @@ bool overlaps(nb::handle intervals, nb::handle start, nb::handle end) {
         nb::object pair = nb::steal(PySequence_Tuple(item.ptr()));
         if (!pair.is_valid()) throw nb::python_error();
         const Py_ssize_t size = PyTuple_GET_SIZE(pair.ptr());
-        if (size != 2) {
-            const std::string message = size > 2 ? "too many values to unpack (expected 2)"
-                                                 : "not enough values to unpack (expected 2, got " +
-                                                       std::to_string(size) + ")";
-            throw nb::value_error(message.c_str());
-        }
+        if (size != 2) throw callfold::UnpackError(2, static_cast<std::size_t>(size));
         PyObject* interval_start = PyTuple_GET_ITEM(pair.ptr(), 0);
         PyObject* interval_end = PyTuple_GET_ITEM(pair.ptr(), 1);
         const int past_end = PyObject_RichCompareBool(interval_start, end.ptr(), Py_GE);
@@ -153,11 +159,10 @@ NB_MODULE(repeats, m) {
     m.def(
         "_intersect_with_bedtools",
         [](nb::handle repeat_path, nb::handle bed_path, nb::handle output_path) {
-            const std::string repeat = path_argument(repeat_path, "repeat_path");
-            const std::string bed = path_argument(bed_path, "bed_path");
-            const std::string output = path_argument(output_path, "output_path");
-            nb::gil_scoped_release released;
-            core::intersect_with_bedtools(repeat, bed, output);
+            run_engine(repeat_path, bed_path, output_path, [](const std::string& repeat, const std::string& bed,
+                                                              const std::string& output) {
+                core::intersect_with_bedtools(repeat, bed, output);
+            });
         },
         nb::arg("repeat_path"), nb::arg("bed_path"), nb::arg("output_path"),
         nb::sig("def _intersect_with_bedtools(repeat_path: str | os.PathLike[str], "
@@ -171,11 +176,10 @@ NB_MODULE(repeats, m) {
     m.def(
         "_intersect_in_python",
         [](nb::handle repeat_path, nb::handle bed_path, nb::handle output_path) {
-            const std::string repeat = path_argument(repeat_path, "repeat_path");
-            const std::string bed = path_argument(bed_path, "bed_path");
-            const std::string output = path_argument(output_path, "output_path");
-            nb::gil_scoped_release released;
-            core::intersect_builtin(repeat, bed, output, callfold::py::root_logger_sink());
+            run_engine(repeat_path, bed_path, output_path, [](const std::string& repeat, const std::string& bed,
+                                                              const std::string& output) {
+                core::intersect_builtin(repeat, bed, output, callfold::py::root_logger_sink());
+            });
         },
         nb::arg("repeat_path"), nb::arg("bed_path"), nb::arg("output_path"),
         nb::sig("def _intersect_in_python(repeat_path: str | os.PathLike[str], "

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "host/py_text.hpp"
-#include "repeats/path_args.hpp"
+#include "host/py_paths.hpp"
 #include "repeats/vcf_source.hpp"
 
 namespace callfold::py::repeats {

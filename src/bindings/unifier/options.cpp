@@ -21,11 +21,8 @@ std::vector<std::string> filter_tokens(nb::handle tokens) {
 }
 
 unifier::RecordOptions record_options(nb::handle options) {
-    unifier::RecordOptions result;
-    if (!is_true(options)) {
-        result.roh_format = "auto";
-        return result;
-    }
+    unifier::RecordOptions result;  // detection for both, as UnifyOptions() has it
+    if (!is_true(options)) return result;
     result.repeat_marking = repeat_marking(options.attr("add_repeat_svtype"));
     nb::object roh_format = options.attr("roh_format");
     if (PyUnicode_Check(roh_format.ptr())) result.roh_format = std::string(utf8_view(roh_format, "roh_format"));

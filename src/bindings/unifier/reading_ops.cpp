@@ -2,6 +2,7 @@
 #include <nanobind/nanobind.h>
 
 #include "host/py_logging.hpp"
+#include "host/py_paths.hpp"
 #include "host/py_text.hpp"
 #include "operations.hpp"
 #include "options.hpp"
@@ -26,7 +27,7 @@ void def_get_lines(nb::module_& m) {
     m.def(
         "get_lines",
         [](nb::handle file_path) {
-            const std::string path = fs_path(file_path);
+            const std::string path = path_argument(file_path, "file_path");
             TextLines lines;
             {
                 nb::gil_scoped_release unlocked;
@@ -87,7 +88,7 @@ void def_read_struct_lines(nb::module_& m) {
             nb::object get = struct_files.attr("get");
             for (std::size_t type = 0; type < unifier::file_type_count; ++type) {
                 nb::object path = get(to_str(unifier::file_type_keys[type]));
-                if (!path.is_none()) paths[type] = fs_path(path);
+                if (!path.is_none()) paths[type] = path_argument(path, "path");
             }
             const std::vector<std::string> tokens = drop_sv_filters(options);
             unifier::InputLines inputs;

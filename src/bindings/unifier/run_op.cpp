@@ -2,6 +2,7 @@
 #include <nanobind/nanobind.h>
 
 #include "host/py_logging.hpp"
+#include "host/py_paths.hpp"
 #include "host/py_text.hpp"
 #include "operations.hpp"
 #include "options.hpp"
@@ -21,11 +22,12 @@ void def_run(nb::module_& m) {
                 nb::arg("add_repeat_svtype").none() = is_true(skip_svtype) ? nb::object(nb::bool_(false)) : nb::none(),
                 nb::arg("drop_sv_filters").none() = tokens);
 
-            const std::string output = fs_path(output_path);
+            const std::string output = path_argument(output_path, "output_path");
             unifier::InputPaths paths;
             const std::array<nb::handle, unifier::file_type_count> given = {sv_path, cnv_path, repeat_path, roh_bed_path};
+            constexpr const char* names[] = {"sv_path", "cnv_path", "repeat_path", "roh_bed_path"};
             for (std::size_t type = 0; type < unifier::file_type_count; ++type)
-                if (!given[type].is_none()) paths[type] = fs_path(given[type]);
+                if (!given[type].is_none()) paths[type] = path_argument(given[type], names[type]);
             const unifier::RecordOptions record = record_options(options);
             const std::vector<std::string> filters = py::drop_sv_filters(options);
 

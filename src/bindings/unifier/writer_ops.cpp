@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "host/py_logging.hpp"
+#include "host/py_paths.hpp"
 #include "host/py_text.hpp"
 #include "operations.hpp"
 #include "options.hpp"
@@ -51,7 +52,7 @@ void def_unify_lines(nb::module_& m) {
     m.def(
         "unify_lines",
         [](nb::handle files_lines, nb::handle output_path, nb::handle options) -> nb::object {
-            const std::string path = fs_path(output_path);
+            const std::string path = path_argument(output_path, "output_path");
             const unifier::RecordOptions record = record_options(options);
             nb::object get = files_lines.attr("get");
             std::array<std::optional<LineViews>, unifier::file_type_count> inputs;

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "common/errors.hpp"
+#include "common/path_text.hpp"
 
 namespace callfold {
 namespace {
@@ -15,6 +16,7 @@ constexpr std::size_t buffer_size = std::size_t{1} << 20;
 }  // namespace
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
+    require_path_text(path);
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) throw OsError(errno, path);
     buffer_.reserve(buffer_size);

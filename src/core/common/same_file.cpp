@@ -71,6 +71,8 @@ bool same_file(const std::string& first, const std::string& second) {
 }
 
 bool same_existing_file(const std::string& first, const std::string& second) {
+    // A path holding a NUL names no file; the system call would see a shorter one.
+    if (first.find('\0') != std::string::npos || second.find('\0') != std::string::npos) return false;
     struct stat a {};
     struct stat b {};
     if (::stat(first.c_str(), &a) != 0 || ::stat(second.c_str(), &b) != 0) return false;

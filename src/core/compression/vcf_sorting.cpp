@@ -1,14 +1,13 @@
 #include "compression/vcf_sorting.hpp"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
 #include <utility>
 
+#include "common/compression_sniff.hpp"
 #include "common/int_text.hpp"
 #include "common/line_stream.hpp"
 #include "common/py_whitespace.hpp"
@@ -16,18 +15,11 @@
 namespace callfold::compression {
 namespace {
 
-// Gzip when the file starts with the gzip magic; anything else (including a
-// file that cannot be read here) is opened as plain text, which reports errors.
-Compression detect_compression(const std::string& path, std::size_t& file_size) {
-    file_size = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Compression::plain;
+// Size of a regular file, 0 when it is not one or cannot be examined.
+std::size_t regular_file_size(const std::string& path) {
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) file_size = static_cast<std::size_t>(info.st_size);
-    unsigned char magic[2] = {0, 0};
-    const ssize_t got = ::read(fd, magic, sizeof magic);
-    ::close(fd);
-    return got == 2 && magic[0] == 0x1f && magic[1] == 0x8b ? Compression::gzip : Compression::plain;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+    return static_cast<std::size_t>(info.st_size);
 }
 
 std::string quoted(std::string_view text) {
@@ -102,11 +94,13 @@ void VcfRecordCollector::add_line(std::string_view line) {
 }
 
 VcfRecords read_vcf_records(const std::string& path) {
-    std::size_t file_size = 0;
-    const Compression compression = detect_compression(path, file_size);
+    const Compression compression = sniff_compression(path);
     LineStream reader(path, compression);
     VcfRecordCollector collector;
-    if (compression == Compression::plain) collector.reserve_text(file_size + file_size / 64 + 1);
+    if (compression == Compression::plain) {
+        const std::size_t file_size = regular_file_size(path);
+        collector.reserve_text(file_size + file_size / 64 + 1);
+    }
     std::string_view line;
     while (reader.next(line)) collector.add_line(line);
     return collector.take();

@@ -9,11 +9,6 @@
 
 namespace callfold::repeats {
 
-// Reads at most the first two bytes of `path` and closes it again; gzip when
-// they are 0x1F 0x8B. Throws OsError when the file cannot be opened or read
-// (a directory included).
-Compression sniff_compression(const std::string& path);
-
 // A reader over the whole text of `path`: every gzip member in turn when
 // the file is gzip-compressed (BGZF included), else the plain text.
 std::unique_ptr<LineStream> open_vcf_text(const std::string& path);
