@@ -157,3 +157,16 @@ def test_write_vcf_content_missing_key_is_a_key_error():
 def test_vcf_header_from_lines(lines, header):
     assert unifier.vcf_header_from_lines(lines) == header
     assert unifier.vcf_header_from_lines(iter(lines)) == header
+
+
+@pytest.mark.parametrize("call", [
+    lambda path: unifier.unify_lines({"sv": SV}, path),
+    lambda path: unifier.get_lines(path),
+    lambda path: unifier.read_struct_lines({"cnv": path}),
+])
+def test_a_path_holding_nul_is_refused(tmp_path, call):
+    # The system call would see only the part before the NUL: another file.
+    (tmp_path / "a").write_text("".join(SV))
+    with pytest.raises(ValueError, match="embedded null byte"):
+        call(str(tmp_path / "a\0b"))
+    assert (tmp_path / "a").read_text() == "".join(SV)
