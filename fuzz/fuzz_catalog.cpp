@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     r::Catalog catalog;
     try {
         catalog = r::read_bed_intervals(bed.path());
-    } catch (const callfold::DecodeError&) {
+    } catch (const callfold::InputLocation& where) {
+        callfold::fuzz::require_located<callfold::DecodeError>(where);
         return 0;
     }
     require(catalog.chromosomes.size() == catalog.intervals.size());

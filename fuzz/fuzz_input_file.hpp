@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
+
+#include "common/input_location.hpp"
 
 namespace callfold::fuzz {
 
@@ -30,6 +33,25 @@ private:
 // A failed invariant: crash loudly so that the fuzzer keeps the input.
 inline void require(bool condition) {
     if (!condition) std::abort();
+}
+
+template <class Error>
+bool holds(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// An error located in an input must name a line and wrap one of the `Known` kinds.
+template <class... Known>
+void require_located(const callfold::InputLocation& where) {
+    require(where.line > 0);
+    const auto* nested = dynamic_cast<const std::nested_exception*>(&where);
+    require(nested != nullptr && (holds<Known>(nested->nested_ptr()) || ...));
 }
 
 }  // namespace callfold::fuzz

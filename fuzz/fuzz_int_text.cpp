@@ -17,6 +17,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const char c : text) digits += c >= '0' && c <= '9';
         callfold::fuzz::require(digits >= 19);
     }
-    (void)callfold::invalid_int_message(text);
     return 0;
 }

@@ -40,9 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const callfold::TextLines whole = callfold::read_lines(input.path(), compression);
             callfold::fuzz::require(ok);
             callfold::fuzz::require(std::string_view(whole.text.data(), whole.text.size()) == streamed);
-        } catch (const callfold::DecodeError&) {
-            callfold::fuzz::require(!ok);
-        } catch (const callfold::GzipError&) {
+        } catch (const callfold::InputLocation& where) {
+            callfold::fuzz::require_located<callfold::DecodeError, callfold::GzipError>(where);
             callfold::fuzz::require(!ok);
         }
     }

@@ -21,8 +21,8 @@ namespace {
 void each_rule(std::string_view line) {
     try {
         (void)u::is_valid_cnv_line(line);
-    } catch (const callfold::IndexError&) {
-    } catch (const callfold::ValueError&) {
+    } catch (const callfold::MissingField&) {
+    } catch (const callfold::MissingKey&) {
     }
     for (const auto mode : {u::RepeatMarking::detect, u::RepeatMarking::always, u::RepeatMarking::never}) {
         try {
@@ -41,9 +41,9 @@ void each_rule(std::string_view line) {
     try {
         const std::string record = u::roh_bed_line_to_vcf(line);
         require(!record.empty() && record.back() == '\n');
-    } catch (const callfold::IndexError&) {
+    } catch (const callfold::MissingField&) {
     } catch (const callfold::OverflowError&) {
-    } catch (const callfold::ValueError&) {
+    } catch (const callfold::InvalidInteger&) {
     }
 }
 
@@ -66,9 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         };
         try {
             u::write_vcf_content(u::file_type_keys[type], lines, out, options, callfold::discard_log);
-        } catch (const callfold::IndexError&) {
-        } catch (const callfold::OverflowError&) {
-        } catch (const callfold::ValueError&) {
+        } catch (const callfold::InputLocation& where) {
+            callfold::fuzz::require_located<callfold::MissingField, callfold::OverflowError, callfold::InvalidInteger,
+                                            callfold::UnpackError>(where);
         }
     }
     return 0;

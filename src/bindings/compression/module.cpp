@@ -1,11 +1,9 @@
 // Callfold.compression: sorting and BGZF compression of the unified VCF.
 #include <nanobind/nanobind.h>
 
-#include <optional>
 #include <string>
 
 #include "compression/sort_and_compress.hpp"
-#include "compression/vcf_sorting.hpp"
 #include "host/py_errors.hpp"
 #include "host/py_paths.hpp"
 
@@ -13,41 +11,14 @@ namespace nb = nanobind;
 
 namespace {
 
-// The file system's bytes for a str or os.PathLike path; `text` keeps the str,
-// so that messages name the path as the caller gave it.
-std::string fs_path(nb::handle path, nb::object& text) {
-    text = nb::module_::import_("os").attr("fspath")(path);
-    const std::string bytes = callfold::py::path_argument(text, "path");
-    if (bytes.find('\0') != std::string::npos) throw nb::value_error("embedded null byte");
-    if (bytes.empty()) {
-        errno = ENOENT;
-        PyErr_SetFromErrnoWithFilenameObject(PyExc_FileNotFoundError, text.ptr());
-        throw nb::python_error();
-    }
-    return bytes;
-}
-
 nb::str sort_and_compress(nb::handle path) {
-    nb::object text;
-    const std::string bytes = fs_path(path, text);
-    std::optional<callfold::compression::VcfInputError> bad_input;
+    const std::string file = callfold::py::path_argument(path, "path");
+    std::string written;
     {
         nb::gil_scoped_release release;
-        try {
-            callfold::compression::sort_and_compress(bytes);
-        } catch (const callfold::compression::VcfInputError& error) {
-            bad_input.emplace(error);
-        }
+        written = callfold::compression::sort_and_compress(file);
     }
-    if (bad_input) {
-        // Named with the path as the caller gave it.
-        nb::object message = bad_input->line == 0
-                                 ? nb::str("{}: {}").format(text, bad_input->problem.c_str())
-                                 : nb::str("{}: line {}: {}").format(text, bad_input->line, bad_input->problem.c_str());
-        PyErr_SetObject(PyExc_ValueError, message.ptr());
-        throw nb::python_error();
-    }
-    return nb::str(nb::str("{}.gz").format(text));
+    return callfold::py::path_result(written);
 }
 
 }  // namespace

@@ -3,48 +3,80 @@
 #include <nanobind/nanobind.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <exception>
 #include <string>
 
 #include "common/errors.hpp"
+#include "common/input_location.hpp"
+#include "host/error_notes.hpp"
 
 namespace nb = nanobind;
 
 namespace callfold::py {
 namespace {
 
+nb::object decoded_path(const std::string& path) {
+    return nb::steal(PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size())));
+}
+
 void raise_os_error(const callfold::OsError& error) {
-    nb::object filename = nb::steal(PyUnicode_DecodeFSDefaultAndSize(error.path.data(), static_cast<Py_ssize_t>(error.path.size())));
+    nb::object filename = decoded_path(error.path);
     if (!filename.is_valid()) return;
     errno = error.err;
     PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, filename.ptr());
 }
 
+const char* decode_reason(callfold::Utf8Problem problem) {
+    switch (problem) {
+        case callfold::Utf8Problem::invalid_start_byte: return "invalid start byte";
+        case callfold::Utf8Problem::invalid_continuation_byte: return "invalid continuation byte";
+        case callfold::Utf8Problem::unexpected_end: return "unexpected end of data";
+        case callfold::Utf8Problem::none: break;
+    }
+    return "invalid data";
+}
+
 void raise_decode_error(const callfold::DecodeError& error) {
     PyObject* exception = PyUnicodeDecodeError_Create(
         "utf-8", error.object.data(), static_cast<Py_ssize_t>(error.object.size()),
-        static_cast<Py_ssize_t>(error.start), static_cast<Py_ssize_t>(error.end), error.reason.c_str());
+        static_cast<Py_ssize_t>(error.start), static_cast<Py_ssize_t>(error.end), decode_reason(error.problem));
     if (exception == nullptr) return;
     PyErr_SetObject(PyExc_UnicodeDecodeError, exception);
     Py_DECREF(exception);
 }
 
+// As the host's gzip reader words each failure.
 void raise_gzip_error(const callfold::GzipError& error) {
-    switch (error.kind) {
-        case callfold::GzipError::Kind::truncated:
-            PyErr_SetString(PyExc_EOFError, error.what());
-            return;
-        case callfold::GzipError::Kind::bad_format: {
-            nb::object bad_gzip = nb::module_::import_("gzip").attr("BadGzipFile");
-            PyErr_SetObject(bad_gzip.ptr(), nb::str(error.what()).ptr());
-            return;
-        }
-        case callfold::GzipError::Kind::corrupt: {
-            nb::object zlib_error = nb::module_::import_("zlib").attr("error");
-            const std::string message = std::string("Error -3 while decompressing data: ") + error.what();
-            PyErr_SetObject(zlib_error.ptr(), nb::str(message.c_str()).ptr());
-            return;
-        }
+    using Kind = callfold::GzipError::Kind;
+    if (error.kind == Kind::truncated) {
+        PyErr_SetString(PyExc_EOFError, "Compressed file ended before the end-of-stream marker was reached");
+        return;
     }
+    if (error.kind == Kind::corrupt) {
+        nb::object zlib_error = nb::module_::import_("zlib").attr("error");
+        const std::string message = "Error -3 while decompressing data: " + error.detail;
+        PyErr_SetObject(zlib_error.ptr(), nb::str(message.c_str()).ptr());
+        return;
+    }
+    nb::object message;
+    switch (error.kind) {
+        case Kind::not_gzip: {
+            nb::object found = nb::steal(PyBytes_FromStringAndSize(error.found.data(), static_cast<Py_ssize_t>(error.found.size())));
+            message = nb::str("Not a gzipped file ({!r})").format(found);
+            break;
+        }
+        case Kind::unknown_method: message = nb::str("Unknown compression method"); break;
+        case Kind::crc_mismatch: {
+            char text[64];
+            std::snprintf(text, sizeof text, "CRC check failed 0x%x != 0x%x", error.stored_crc, error.computed_crc);
+            message = nb::str(text);
+            break;
+        }
+        default: message = nb::str("Incorrect length of data produced"); break;
+    }
+    nb::object bad_gzip = nb::module_::import_("gzip").attr("BadGzipFile");
+    PyErr_SetObject(bad_gzip.ptr(), message.ptr());
 }
 
 void raise_unpack_error(const callfold::UnpackError& error) {
@@ -63,6 +95,30 @@ void raise_unpack_error(const callfold::UnpackError& error) {
     PyErr_SetString(PyExc_ValueError, message.c_str());
 }
 
+void raise_invalid_integer(const callfold::InvalidInteger& error) {
+    nb::object text = nb::steal(PyUnicode_DecodeUTF8(error.text.data(), static_cast<Py_ssize_t>(error.text.size()), "replace"));
+    if (!text.is_valid()) return;
+    // The host's own int() message, repr truncated as it truncates it.
+    PyObject* message = PyUnicode_FromFormat("invalid literal for int() with base %d: %.200R", 10, text.ptr());
+    if (message == nullptr) return;
+    PyErr_SetObject(PyExc_ValueError, message);
+    Py_DECREF(message);
+}
+
+void raise_missing_key(const callfold::MissingKey& error) {
+    nb::object key = nb::str(error.key.data(), error.key.size());
+    PyErr_SetObject(PyExc_ValueError, nb::str("{!r} is not in list").format(key).ptr());
+}
+
+void raise_vcf_input_error(const callfold::VcfInputError& error) {
+    nb::object path = decoded_path(error.path);
+    if (!path.is_valid()) return;
+    nb::str problem(error.problem.data(), error.problem.size());
+    nb::object message = error.line == 0 ? nb::str("{}: {}").format(path, problem)
+                                         : nb::str("{}: line {}: {}").format(path, error.line, problem);
+    PyErr_SetObject(PyExc_ValueError, message.ptr());
+}
+
 void raise_child_error(const callfold::ChildProcessError& error) {
     nb::list command;
     for (const auto& argument : error.command) command.append(nb::str(argument.c_str(), argument.size()));
@@ -71,21 +127,46 @@ void raise_child_error(const callfold::ChildProcessError& error) {
     PyErr_SetObject(called_process_error.ptr(), exception.ptr());
 }
 
+void translate(const std::exception_ptr& pointer, void*);
+
+// The located error as the host's own error, with a note saying where it arose.
+void raise_located(const callfold::InputLocation& where) {
+    const auto* nested = dynamic_cast<const std::nested_exception*>(&where);
+    if (nested == nullptr || nested->nested_ptr() == nullptr) {
+        PyErr_SetString(PyExc_RuntimeError, where.what());
+        return;
+    }
+    // Worded first: the host's API cannot be used while an error is being raised.
+    nb::str note = location_note(where);
+    translate(nested->nested_ptr(), nullptr);
+    if (PyErr_Occurred()) add_note_to_raised(note);
+}
+
 void translate(const std::exception_ptr& pointer, void*) {
     try {
         std::rethrow_exception(pointer);
+    } catch (const callfold::InputLocation& where) {
+        raise_located(where);
     } catch (const callfold::OsError& error) {
         raise_os_error(error);
+    } catch (const callfold::PathHasNul&) {
+        PyErr_SetString(PyExc_ValueError, "embedded null byte");
     } catch (const callfold::DecodeError& error) {
         raise_decode_error(error);
     } catch (const callfold::GzipError& error) {
         raise_gzip_error(error);
+    } catch (const callfold::MissingField&) {
+        PyErr_SetString(PyExc_IndexError, "list index out of range");
+    } catch (const callfold::MissingKey& error) {
+        raise_missing_key(error);
+    } catch (const callfold::InvalidInteger& error) {
+        raise_invalid_integer(error);
     } catch (const callfold::UnpackError& error) {
         raise_unpack_error(error);
+    } catch (const callfold::VcfInputError& error) {
+        raise_vcf_input_error(error);
     } catch (const callfold::ValueError& error) {
         PyErr_SetString(PyExc_ValueError, error.what());
-    } catch (const callfold::IndexError& error) {
-        PyErr_SetString(PyExc_IndexError, error.what());
     } catch (const callfold::OverflowError& error) {
         PyErr_SetString(PyExc_OverflowError, error.what());
     } catch (const callfold::RuntimeError& error) {

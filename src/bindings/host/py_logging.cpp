@@ -15,7 +15,7 @@ nb::object to_python(const LogArg& argument) {
         nb::object operator()(const std::vector<std::string>& texts) const {
             nb::list list;
             for (const auto& text : texts) list.append(nb::str(text.data(), text.size()));
-            return std::move(list);
+            return list;
         }
     };
     return std::visit(Visitor{}, argument);

@@ -1,5 +1,6 @@
 #include "repeats/vcf_text_stream.hpp"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,7 +30,11 @@ public:
 
     nb::str read() {
         require_open();
-        return to_str(reader_->read_rest());
+        try {
+            return to_str(reader_->read_rest());
+        } catch (...) {
+            callfold::rethrow_read_error(*reader_, "repeat VCF", lines_read_);
+        }
     }
 
     void close() { reader_.reset(); }
@@ -45,13 +50,19 @@ private:
     std::string_view next_view() {
         require_open();
         std::string_view line;
-        if (!reader_->next(line)) return {};
+        try {
+            if (!reader_->next(line)) return {};
+        } catch (...) {
+            callfold::rethrow_read_error(*reader_, "repeat VCF", lines_read_);
+        }
+        ++lines_read_;
         if (line.data() == nullptr) line = std::string_view("", 0);
         return line;
     }
 
     std::unique_ptr<callfold::LineStream> reader_;
     std::string name_;
+    std::uint64_t lines_read_ = 0;  // to say where a read error arose
 };
 
 }  // namespace

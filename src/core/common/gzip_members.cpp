@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -25,32 +24,12 @@ std::uint32_t le32(const unsigned char* bytes) {
     return le16(bytes) | (le16(bytes + 2) << 16);
 }
 
-[[noreturn]] void truncated() {
-    throw GzipError(GzipError::Kind::truncated, "Compressed file ended before the end-of-stream marker was reached");
-}
+[[noreturn]] void truncated() { throw GzipError(GzipError::Kind::truncated); }
 
-std::string hex(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%x", value);
-    return text;
-}
-
-std::string bytes_literal(const unsigned char* bytes, std::size_t count) {
-    std::string text = "b'";
-    for (std::size_t i = 0; i < count; ++i) {
-        char escaped[8];
-        const unsigned char c = bytes[i];
-        if (c == '\\' || c == '\'') {
-            text += '\\';
-            text += static_cast<char>(c);
-        } else if (c >= 0x20 && c < 0x7f) {
-            text += static_cast<char>(c);
-        } else {
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            text += escaped;
-        }
-    }
-    return text + "'";
+[[noreturn]] void corrupt(const char* detail) {
+    GzipError error(GzipError::Kind::corrupt);
+    error.detail = detail;
+    throw error;
 }
 
 }  // namespace
@@ -98,8 +77,8 @@ std::size_t GzipMembers::header_length(std::size_t& block_size) {
     if (!ensure_raw(10)) truncated();
     const unsigned char* header = raw();
     if (header[0] != 0x1f || header[1] != 0x8b)
-        throw GzipError(GzipError::Kind::bad_format, "Not a gzipped file (" + bytes_literal(header, 2) + ")");
-    if (header[2] != 8) throw GzipError(GzipError::Kind::bad_format, "Unknown compression method");
+        throw GzipError(GzipError::Kind::not_gzip, std::string(reinterpret_cast<const char*>(header), 2));
+    if (header[2] != 8) throw GzipError(GzipError::Kind::unknown_method);
     const unsigned char flags = header[3];
     std::size_t length = 10;
     if (flags & flag_extra) {
@@ -138,9 +117,13 @@ std::size_t GzipMembers::header_length(std::size_t& block_size) {
 void GzipMembers::check_trailer(std::uint32_t crc, std::uint32_t length) {
     const std::uint32_t stored_crc = le32(raw());
     const std::uint32_t stored_length = le32(raw() + 4);
-    if (stored_crc != crc)
-        throw GzipError(GzipError::Kind::bad_format, "CRC check failed " + hex(stored_crc) + " != " + hex(crc));
-    if (stored_length != length) throw GzipError(GzipError::Kind::bad_format, "Incorrect length of data produced");
+    if (stored_crc != crc) {
+        GzipError error(GzipError::Kind::crc_mismatch);
+        error.stored_crc = stored_crc;
+        error.computed_crc = crc;
+        throw error;
+    }
+    if (stored_length != length) throw GzipError(GzipError::Kind::length_mismatch);
 }
 
 bool GzipMembers::inflate_step(ByteBuffer& out) {
@@ -166,10 +149,10 @@ bool GzipMembers::inflate_step(ByteBuffer& out) {
             return produced > 0;
         }
         if (status == Z_DATA_ERROR || status == Z_NEED_DICT)
-            throw GzipError(GzipError::Kind::corrupt, stream_.msg ? stream_.msg : "invalid compressed data");
+            corrupt(stream_.msg ? stream_.msg : "invalid compressed data");
         if (status == Z_MEM_ERROR) throw std::bad_alloc();
         if (status != Z_OK && status != Z_BUF_ERROR)
-            throw GzipError(GzipError::Kind::corrupt, stream_.msg ? stream_.msg : "inflate failed");
+            corrupt(stream_.msg ? stream_.msg : "inflate failed");
         if (produced > 0) return true;
     }
 }
@@ -215,7 +198,7 @@ bool GzipMembers::decode_into(ByteBuffer& out) {
         }
         // Any other member: streamed from just after its header.
         raw_pos_ += header;
-        if (inflateReset(&stream_) != Z_OK) throw GzipError(GzipError::Kind::corrupt, "inflateReset failed");
+        if (inflateReset(&stream_) != Z_OK) corrupt("inflateReset failed");
         in_stream_member_ = true;
         member_crc_ = 0;
         member_length_ = 0;

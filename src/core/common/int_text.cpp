@@ -1,7 +1,6 @@
 #include "common/int_text.hpp"
 
 #include <limits>
-#include <string>
 
 #include "common/py_whitespace.hpp"
 
@@ -46,33 +45,6 @@ IntText parse_int_text(std::string_view text) {
         return {IntText::Status::ok, value};
     }
     return {IntText::Status::ok, static_cast<std::int64_t>(magnitude)};
-}
-
-std::string invalid_int_message(std::string_view text) {
-    // The host shows the literal in its repr form; a plain single-quoted echo is
-    // exact for the texts that reach here without quotes or control characters.
-    std::string quoted;
-    const bool has_single = text.find('\'') != std::string_view::npos;
-    const bool has_double = text.find('"') != std::string_view::npos;
-    const char quote = (has_single && !has_double) ? '"' : '\'';
-    quoted += quote;
-    for (const char c : text) {
-        switch (c) {
-            case '\\': quoted += "\\\\"; break;
-            case '\n': quoted += "\\n"; break;
-            case '\r': quoted += "\\r"; break;
-            case '\t': quoted += "\\t"; break;
-            default:
-                if (c == quote) {
-                    quoted += '\\';
-                    quoted += c;
-                } else {
-                    quoted += c;
-                }
-        }
-    }
-    quoted += quote;
-    return "invalid literal for int() with base 10: " + quoted;
 }
 
 }  // namespace callfold

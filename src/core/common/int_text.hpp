@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace callfold {
@@ -17,8 +16,5 @@ struct IntText {
 };
 
 IntText parse_int_text(std::string_view text);
-
-// Python's message for a failed int() of `text`: "invalid literal for int() with base 10: '...'"
-std::string invalid_int_message(std::string_view text);
 
 }  // namespace callfold

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/input_location.hpp"
 #include "common/utf8.hpp"
 #include "common/path_text.hpp"
 
@@ -170,9 +172,9 @@ void LineStream::fill() {
             check_utf8(std::string_view(base + checked_ + plain, unchecked - plain), complete);
         valid = plain + check.valid;
         // Invalid bytes come before whatever stopped the decoding after them.
-        if (check.reason != nullptr)
+        if (check.problem != Utf8Problem::none)
             error_ = std::make_exception_ptr(
-                DecodeError(std::string(base + checked_, unchecked), valid, plain + check.error_end, check.reason));
+                DecodeError(std::string(base + checked_, unchecked), valid, plain + check.error_end, check.problem));
     }
     char* const valid_end = base + checked_ + valid;
     char* const normalized_end = normalize_newlines(base + checked_ + plain, valid_end, skip_lf_);
@@ -223,6 +225,27 @@ ByteBuffer LineStream::take_rest(std::size_t size_hint) {
     text_.consume_front(pos_);
     pos_ = checked_ = 0;
     return std::move(text_);
+}
+
+LineStream::Pending LineStream::pending() const {
+    const char* base = text_.data();
+    Pending result{static_cast<std::uint64_t>(std::count(base + pos_, base + checked_, '\n')), {}};
+    const void* last_newline = checked_ > pos_ ? ::memrchr(base + pos_, '\n', checked_ - pos_) : nullptr;
+    const std::size_t line_begin =
+        last_newline ? static_cast<std::size_t>(static_cast<const char*>(last_newline) - base) + 1 : pos_;
+    // The failing line runs on past the checked text into the bytes that failed.
+    result.line_start = line_start_of(std::string_view(base + line_begin, text_.size() - line_begin));
+    return result;
+}
+
+void rethrow_read_error(const LineStream& stream, std::string input, std::uint64_t delivered_lines) {
+    LineStream::Pending pending = stream.pending();
+    InputLocation where;
+    where.input = std::move(input);
+    where.path = stream.path();
+    where.line = delivered_lines + pending.complete_lines + 1;
+    where.line_start = std::move(pending.line_start);
+    rethrow_located(std::move(where));
 }
 
 std::string LineStream::read_rest() {

@@ -4,6 +4,7 @@
 // a line costs no copy until it is written.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
@@ -42,6 +43,16 @@ public:
     // copying it. `size_hint` is about how large the text will be.
     ByteBuffer take_rest(std::size_t size_hint);
 
+    // After a read error: the lines the stream holds but has not delivered,
+    // to say where the error arose. `complete_lines` whole lines come before
+    // the line being read when it failed; `line_start` is that line's start,
+    // up to the failure (and any undecodable bytes there).
+    struct Pending {
+        std::uint64_t complete_lines;
+        std::string line_start;
+    };
+    Pending pending() const;
+
     void close();
     const std::string& path() const { return path_; }
 
@@ -63,5 +74,9 @@ private:
     // gzip stream, a failed read), raised once the lines before it are delivered.
     std::exception_ptr error_;
 };
+
+// Inside a catch block around a read of `stream`, of which `delivered_lines`
+// lines were consumed before: rethrows the error located at the line being read.
+[[noreturn]] void rethrow_read_error(const LineStream& stream, std::string input, std::uint64_t delivered_lines);
 
 }  // namespace callfold

@@ -7,7 +7,7 @@
 namespace callfold {
 
 void require_path_text(const std::string& path) {
-    if (path.find('\0') != std::string::npos) throw ValueError("embedded null byte");
+    if (path.find('\0') != std::string::npos) throw PathHasNul(path);
 }
 
 bool path_exists(const std::string& path) {

@@ -1,12 +1,12 @@
 // Paths reach the file system as C strings, so a NUL inside one would name a
-// different file; such a path is refused as the host refuses it.
+// different file; such a path is refused before any system call.
 #pragma once
 
 #include <string>
 
 namespace callfold {
 
-// Throws ValueError("embedded null byte") when `path` holds a NUL character.
+// Throws PathHasNul when `path` holds a NUL character.
 void require_path_text(const std::string& path);
 
 // Whether anything exists at `path` (symbolic links followed): false for a

@@ -35,7 +35,11 @@ TextLines read_lines(const std::string& path, Compression compression) {
     TextLines result;
     {
         LineStream stream(path, compression);
-        result.text = stream.take_rest(decoded_size_hint(path, compression));
+        try {
+            result.text = stream.take_rest(decoded_size_hint(path, compression));
+        } catch (...) {
+            rethrow_read_error(stream, "", 0);
+        }
     }
     result.lines = split_lines(std::string_view(result.text.data(), result.text.size()));
     return result;

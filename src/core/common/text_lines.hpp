@@ -17,7 +17,8 @@ struct TextLines {
 };
 
 // Reads all of `path` (see LineStream for decoding and newlines). Throws
-// OsError, DecodeError or GzipError.
+// OsError when the file cannot be opened; an error while reading its content
+// (DecodeError, GzipError, OsError) comes located at its line.
 TextLines read_lines(const std::string& path, Compression compression);
 
 // Splits text into lines, each keeping its "\n"; the last may lack it.

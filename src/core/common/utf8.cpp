@@ -36,20 +36,20 @@ Utf8Check check_utf8(std::string_view bytes, bool final) {
             if (lead == 0xf0) low = 0x90;
             if (lead == 0xf4) high = 0x8f;
         } else {
-            return {pos, "invalid start byte", pos + 1};
+            return {pos, Utf8Problem::invalid_start_byte, pos + 1};
         }
         for (std::size_t k = 1; k < length; ++k) {
             if (pos + k >= size) {
-                if (!final) return {pos, nullptr, pos};
-                return {pos, "unexpected end of data", size};
+                if (!final) return {pos, Utf8Problem::none, pos};
+                return {pos, Utf8Problem::unexpected_end, size};
             }
             const unsigned char b = data[pos + k];
             const bool in_range = k == 1 ? (b >= low && b <= high) : (b >= 0x80 && b <= 0xbf);
-            if (!in_range) return {pos, "invalid continuation byte", pos + k};
+            if (!in_range) return {pos, Utf8Problem::invalid_continuation_byte, pos + k};
         }
         pos += length;
     }
-    return {size, nullptr, size};
+    return {size, Utf8Problem::none, size};
 }
 
 std::size_t utf8_length(std::string_view text) {

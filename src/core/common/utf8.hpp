@@ -1,5 +1,5 @@
-// Strict UTF-8 checking with the error positions and reasons a strict decoder
-// reports ("invalid start byte", "invalid continuation byte", "unexpected end of data").
+// Strict UTF-8 checking with the error positions and kinds of problem a strict
+// decoder reports.
 #pragma once
 
 #include <cstddef>
@@ -7,11 +7,13 @@
 
 namespace callfold {
 
+enum class Utf8Problem { none, invalid_start_byte, invalid_continuation_byte, unexpected_end };
+
 struct Utf8Check {
     // Bytes [0, valid) are complete, valid UTF-8.
     std::size_t valid;
     // Set when an invalid sequence was found at `valid`; `error_end` ends the bad bytes.
-    const char* reason;
+    Utf8Problem problem;
     std::size_t error_end;
 };
 

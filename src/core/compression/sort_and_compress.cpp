@@ -13,8 +13,11 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
     // Without its column header line a file is not a VCF that readers accept,
     // and there is no place for the declarations the records may need.
     const std::size_t column_header = column_header_index(records.header);
-    if (column_header == std::string::npos)
-        throw VcfInputError(0, "no \"#CHROM\" column header line; the file cannot be written as an indexable VCF");
+    if (column_header == std::string::npos) {
+        VcfInputError error(0, "no \"#CHROM\" column header line; the file cannot be written as an indexable VCF");
+        error.path = path;
+        throw error;
+    }
 
     const std::vector<std::string> declarations = missing_declarations(records.header, records);
     const std::vector<std::uint32_t> order =

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/compression_sniff.hpp"
+#include "common/input_location.hpp"
 #include "common/int_text.hpp"
 #include "common/line_stream.hpp"
 #include "common/py_whitespace.hpp"
@@ -102,7 +103,27 @@ VcfRecords read_vcf_records(const std::string& path) {
         collector.reserve_text(file_size + file_size / 64 + 1);
     }
     std::string_view line;
-    while (reader.next(line)) collector.add_line(line);
+    std::uint64_t number = 0;
+    for (;;) {
+        try {
+            if (!reader.next(line)) break;
+        } catch (...) {
+            rethrow_read_error(reader, "VCF", number);
+        }
+        ++number;
+        try {
+            collector.add_line(line);
+        } catch (VcfInputError& error) {
+            error.path = path;
+            InputLocation where;
+            where.input = "VCF";
+            where.path = path;
+            // A record may be refused later than its own line, once the column header is known.
+            where.line = error.line != 0 ? error.line : number;
+            if (where.line == number) where.line_start = line_start_of(line);
+            rethrow_located(std::move(where));
+        }
+    }
     return collector.take();
 }
 

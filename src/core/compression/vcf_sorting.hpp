@@ -15,15 +15,6 @@
 
 namespace callfold::compression {
 
-// A line that cannot be placed, or a file that cannot be sorted as a VCF.
-// `line` is the 1-based line number, 0 when the whole file is meant.
-struct VcfInputError : ValueError {
-    VcfInputError(std::uint64_t line_number, const std::string& what)
-        : ValueError(what), line(line_number), problem(what) {}
-    std::uint64_t line;
-    std::string problem;
-};
-
 struct StringHash {
     using is_transparent = void;
     std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }

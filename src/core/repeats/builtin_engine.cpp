@@ -80,8 +80,15 @@ IntersectCounts intersect_builtin(const std::string& repeat_path, const std::str
 
         std::string_view lines;
         std::optional<RecordSpan> span;
-        while (source->next_lines(lines)) {
+        std::uint64_t lines_read = 0;  // to say where a read error arose
+        for (;;) {
+            try {
+                if (!source->next_lines(lines)) break;
+            } catch (...) {
+                rethrow_read_error(*source, "repeat VCF", lines_read);
+            }
             while (!lines.empty()) {
+                ++lines_read;
                 std::size_t length;
                 const auto first = static_cast<unsigned char>(lines.front());
                 if (first == '#') {

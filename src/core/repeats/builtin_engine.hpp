@@ -18,7 +18,8 @@ struct IntersectCounts {
 // Loads the catalog, opens the VCF, refuses an output path that names either
 // input (ValueError), then streams the VCF into the output. Logs the two counts
 // at info level once both files are closed. Throws OsError, DecodeError,
-// GzipError and ValueError; a file written before an error stays.
+// GzipError and ValueError, errors of reading either file located at their
+// line; a file written before an error stays.
 IntersectCounts intersect_builtin(const std::string& repeat_path, const std::string& bed_path,
                                   const std::string& output_path, const LogSink& log);
 

@@ -44,7 +44,13 @@ Catalog read_bed_intervals(const std::string& bed_path) {
         LineStream reader(bed_path, Compression::plain);
         std::string_view line;
         std::string_view column[3];
-        while (reader.next(line)) {
+        std::uint64_t lines_read = 0;
+        for (;; ++lines_read) {
+            try {
+                if (!reader.next(line)) break;
+            } catch (...) {
+                rethrow_read_error(reader, "catalog BED", lines_read);
+            }
             if (is_skipped_prefix(line) || py_strip(line).empty()) continue;
             std::string_view body = line;
             while (!body.empty() && body.back() == '\n') body.remove_suffix(1);

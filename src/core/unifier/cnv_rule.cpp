@@ -1,5 +1,7 @@
 #include "unifier/cnv_rule.hpp"
 
+#include <algorithm>
+
 #include "common/errors.hpp"
 #include "common/py_whitespace.hpp"
 #include "common/vcf_fields.hpp"
@@ -10,7 +12,6 @@ namespace {
 constexpr std::size_t info_column = 7;
 constexpr std::size_t format_column = 8;
 constexpr std::size_t first_sample_column = 9;
-constexpr std::string_view list_index_message = "list index out of range";
 
 std::string_view without_terminator(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
@@ -26,7 +27,7 @@ bool is_valid_cnv_line(std::string_view line) {
     if (py_strip(line).empty()) return true;
 
     const std::vector<std::string_view> cells = split_fields(line);
-    if (cells.size() <= first_sample_column) throw IndexError(std::string(list_index_message));
+    if (cells.size() <= first_sample_column) throw MissingField(std::max(info_column, cells.size()), cells.size());
     const std::string_view info = cells[info_column];
     const std::string_view format = cells[format_column];
     const std::string_view sample = cells[first_sample_column];
@@ -41,10 +42,10 @@ bool is_valid_cnv_line(std::string_view line) {
             break;
         }
     }
-    if (gt_index == keys.size()) throw ValueError("'GT' is not in list");
+    if (gt_index == keys.size()) throw MissingKey("GT");
 
     const std::vector<std::string_view> values = split_fields(sample, ':');
-    if (gt_index >= values.size()) throw IndexError(std::string(list_index_message));
+    if (gt_index >= values.size()) throw MissingField(gt_index, values.size());
     // The genotype is judged without the line terminator that a last column carries.
     return without_terminator(values[gt_index]) != "./.";
 }

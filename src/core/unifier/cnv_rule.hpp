@@ -6,9 +6,9 @@
 
 namespace callfold::unifier {
 
-// Throws IndexError for a record of fewer than ten fields or a first sample too
-// short for its GT position, ValueError when FORMAT has no "GT" key (records
-// without "SVTYPE=" only). Blank lines are kept like the empty text.
+// Throws MissingField for a record of fewer than ten fields or a first sample
+// too short for its GT position, MissingKey when FORMAT has no "GT" key
+// (records without "SVTYPE=" only). Blank lines are kept like the empty text.
 bool is_valid_cnv_line(std::string_view line);
 
 }  // namespace callfold::unifier

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace callfold::unifier {
@@ -16,6 +17,9 @@ inline constexpr std::array<std::string_view, file_type_count> file_type_keys = 
 // The nine fixed column names; searched for as a substring, so a column header
 // with sample columns contains it and a sites-only one does not.
 inline constexpr std::string_view vcf_column_header = "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
+
+// How an input is named where an error is located in it: "cnv input".
+inline std::string input_name(std::string_view file_type) { return std::string(file_type) + " input"; }
 
 inline constexpr std::string_view roh_format_auto = "auto";
 inline constexpr std::string_view roh_format_bed = "bed";

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "common/input_location.hpp"
 #include "common/py_whitespace.hpp"
 #include "unifier/sv_filter.hpp"
 
@@ -36,7 +37,14 @@ InputLines read_struct_lines(const InputPaths& paths, const std::vector<std::str
             log(LogLevel::warning, "Can't unify file type \"%s\". The file does not exist.", {key});
             continue;
         }
-        TextLines input = get_lines(*paths[type]);
+        TextLines input;
+        try {
+            input = get_lines(*paths[type]);
+        } catch (...) {
+            InputLocation where;
+            where.input = input_name(key);
+            rethrow_located(std::move(where));
+        }
         if (type == FileType::sv) {
             const std::vector<std::size_t> kept = kept_sv_lines(input.lines, drop_sv_filters, log);
             if (kept.size() != input.lines.size()) {

@@ -15,16 +15,14 @@ namespace {
 __extension__ typedef __int128 wide_int;
 __extension__ typedef unsigned __int128 wide_uint;
 
-constexpr std::string_view list_index_message = "list index out of range";
-
 const std::string_view& field(const std::vector<std::string_view>& fields, std::size_t index) {
-    if (index >= fields.size()) throw IndexError(std::string(list_index_message));
+    if (index >= fields.size()) throw MissingField(index, fields.size());
     return fields[index];
 }
 
 std::int64_t bound(std::string_view text) {
     const IntText parsed = parse_int_text(text);
-    if (parsed.status == IntText::Status::invalid) throw ValueError(invalid_int_message(text));
+    if (parsed.status == IntText::Status::invalid) throw InvalidInteger(std::string(text));
     if (parsed.status == IntText::Status::overflow)
         throw OverflowError("ROH bound does not fit in 64 bits: " + std::string(text));
     return parsed.value;

@@ -14,8 +14,8 @@ namespace callfold::unifier {
 bool roh_lines_are_bed(const std::vector<std::string_view>& lines, const std::string_view* declared);
 
 // One BED interval (chrom, start, end, score; 0-based half-open) as an <ROH>
-// VCF record ending in "\n". Throws IndexError for fewer than four fields,
-// ValueError for bounds that are not integer text, OverflowError beyond 64 bits.
+// VCF record ending in "\n". Throws MissingField for fewer than four fields,
+// InvalidInteger for bounds that are not integer text, OverflowError beyond 64 bits.
 std::string roh_bed_line_to_vcf(std::string_view bed_line);
 
 }  // namespace callfold::unifier

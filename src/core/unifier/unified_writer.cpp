@@ -1,5 +1,6 @@
 #include "unifier/unified_writer.hpp"
 
+#include "common/input_location.hpp"
 #include "common/py_whitespace.hpp"
 #include "common/output_file.hpp"
 #include "unifier/cnv_rule.hpp"
@@ -26,6 +27,21 @@ bool is_blank_or_comment(std::string_view line) {
 
 bool holds_column_header(std::string_view line) { return line.find(vcf_column_header) != std::string_view::npos; }
 
+// Applies a record rule to line `index` (0-based) of an input; its errors are
+// located at that line.
+template <class Rule>
+auto apply_rule(std::string_view file_type, std::size_t index, std::string_view line, const Rule& rule) {
+    try {
+        return rule(line);
+    } catch (...) {
+        InputLocation where;
+        where.input = input_name(file_type);
+        where.line = index + 1;
+        where.line_start = line_start_of(line);
+        rethrow_located(std::move(where));
+    }
+}
+
 }  // namespace
 
 std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines) {
@@ -44,18 +60,22 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
         is_roh && roh_lines_are_bed(lines, options.roh_format ? &declared : nullptr);
     bool reading_content = reading_bed;
 
-    for (const std::string_view line : lines) {
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::string_view line = lines[index];
         std::string rewritten;
         std::string_view written = line;
         if (reading_content) {
             if (is_repeats) {
-                if (std::optional<std::string> marked = marked_repeat_line(line, options.repeat_marking)) {
+                std::optional<std::string> marked = apply_rule(file_type, index, line, [&](std::string_view text) {
+                    return marked_repeat_line(text, options.repeat_marking);
+                });
+                if (marked) {
                     rewritten = std::move(*marked);
                     written = rewritten;
                 }
             } else if (reading_bed) {
                 if (is_blank_or_comment(line)) continue;
-                rewritten = roh_bed_line_to_vcf(line);
+                rewritten = apply_rule(file_type, index, line, roh_bed_line_to_vcf);
                 written = rewritten;
             }
             write_terminated(out, written);
@@ -76,8 +96,10 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
     if (const auto* sv = lines[FileType::sv]) {
         for (const std::string_view line : *sv) write_terminated(out, line);
     } else if (const auto* cnv = lines[FileType::cnv]) {
-        for (const std::string_view line : *cnv)
-            if (is_valid_cnv_line(line)) write_terminated(out, line);
+        for (std::size_t index = 0; index < cnv->size(); ++index) {
+            const std::string_view line = (*cnv)[index];
+            if (apply_rule(file_type_keys[FileType::cnv], index, line, is_valid_cnv_line)) write_terminated(out, line);
+        }
         cnv_printed = true;
     } else if (const auto* repeats = lines[FileType::repeats]) {
         const std::size_t header_lines = vcf_header_line_count(*repeats);

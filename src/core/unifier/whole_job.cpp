@@ -1,5 +1,6 @@
 #include "unifier/whole_job.hpp"
 
+#include "common/input_location.hpp"
 #include "unifier/output_guard.hpp"
 
 namespace callfold::unifier {
@@ -12,7 +13,15 @@ bool unify_files(const InputPaths& paths, const std::string& output_path,
     LinesByType lines{};
     for (std::size_t type = 0; type < file_type_count; ++type)
         if (inputs[type]) lines[type] = &inputs[type]->lines;
-    return unify_lines(lines, output_path, options, log);
+    try {
+        return unify_lines(lines, output_path, options, log);
+    } catch (InputLocation& located) {
+        // The writer knows the input's type; the path is known here.
+        for (std::size_t type = 0; type < file_type_count; ++type)
+            if (paths[type] && located.path.empty() && located.input == input_name(file_type_keys[type]))
+                located.path = *paths[type];
+        throw;
+    }
 }
 
 }  // namespace callfold::unifier
