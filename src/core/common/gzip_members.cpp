@@ -1,9 +1,7 @@
 #include "common/gzip_members.hpp"
 
 #include <libdeflate.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -34,7 +32,7 @@ std::uint32_t le32(const unsigned char* bytes) {
 
 }  // namespace
 
-GzipMembers::GzipMembers(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
+GzipMembers::GzipMembers(ByteSource& source) : source_(source) {
     raw_.resize(raw_chunk);
     whole_block_ = libdeflate_alloc_decompressor();
     if (whole_block_ == nullptr) throw std::bad_alloc();
@@ -59,13 +57,9 @@ bool GzipMembers::ensure_raw(std::size_t count) {
     }
     if (raw_.size() < count) raw_.resize(count);
     while (raw_end_ < count && !file_ended_) {
-        const ssize_t got = ::read(fd_, raw_.data() + raw_end_, raw_.size() - raw_end_);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw OsError(errno, path_);
-        }
+        const std::size_t got = source_.read(reinterpret_cast<char*>(raw_.data()) + raw_end_, raw_.size() - raw_end_);
         if (got == 0) file_ended_ = true;
-        raw_end_ += static_cast<std::size_t>(got);
+        raw_end_ += got;
     }
     return raw_end_ >= count;
 }
@@ -164,7 +158,7 @@ bool GzipMembers::decode_into(ByteBuffer& out) {
             continue;
         }
         // Between members: skip zero padding; the end of the file here is a clean end.
-        for (;;) {
+        while (member_seen_) {
             if (!ensure_raw(1)) return false;
             const unsigned char* start = raw();
             const unsigned char* stop = start + raw_available();
@@ -174,6 +168,8 @@ bool GzipMembers::decode_into(ByteBuffer& out) {
             if (p < stop) break;
         }
 
+        if (!member_seen_ && !ensure_raw(1)) return false;  // an empty file
+        member_seen_ = true;
         std::size_t block_size = 0;
         const std::size_t header = header_length(block_size);
         if (block_size >= header + 8 && ensure_raw(block_size)) {

@@ -1,7 +1,8 @@
 // Decompression of a gzip file member after member as one byte stream. BGZF
 // blocks (members whose header gives their compressed size) are inflated whole
 // with libdeflate; any other member is streamed through zlib. Zero bytes
-// between or after members are padding and are skipped.
+// after a member are padding and are skipped; before the first member they
+// are not (such a file is not gzip-compressed).
 #pragma once
 
 #include <zlib.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "common/byte_buffer.hpp"
+#include "common/byte_source.hpp"
 
 struct libdeflate_decompressor;
 
@@ -18,8 +20,8 @@ namespace callfold {
 
 class GzipMembers {
 public:
-    // Reads from `fd`, which stays owned by the caller; `path` names it in errors.
-    GzipMembers(int fd, std::string path);
+    // Reads from `source`, which stays owned by the caller.
+    explicit GzipMembers(ByteSource& source);
     ~GzipMembers();
     GzipMembers(const GzipMembers&) = delete;
     GzipMembers& operator=(const GzipMembers&) = delete;
@@ -36,8 +38,8 @@ private:
     bool inflate_step(ByteBuffer& out);
     void check_trailer(std::uint32_t crc, std::uint32_t length);  // the 8 unread bytes
 
-    int fd_;
-    std::string path_;
+    ByteSource& source_;
+    bool member_seen_ = false;
     std::vector<unsigned char> raw_;
     std::size_t raw_pos_ = 0;
     std::size_t raw_end_ = 0;

@@ -1,11 +1,6 @@
 #include "common/line_stream.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -14,8 +9,8 @@
 #endif
 
 #include "common/input_location.hpp"
+#include "common/interruption.hpp"
 #include "common/utf8.hpp"
-#include "common/path_text.hpp"
 
 namespace callfold {
 namespace {
@@ -91,35 +86,21 @@ char* normalize_newlines(char* begin, char* end, bool& skip_lf) {
 
 }  // namespace
 
-LineStream::LineStream(const std::string& path, Compression compression) : path_(path) {
-    require_path_text(path);
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw OsError(errno, path);
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        throw OsError(EISDIR, path);
-    }
-    if (compression == Compression::gzip) {
-        try {
-            members_ = std::make_unique<GzipMembers>(fd_, path);
-        } catch (...) {
-            ::close(fd_);
-            fd_ = -1;
-            throw;
-        }
-    }
+LineStream::LineStream(const std::string& path, Compression compression)
+    : LineStream(open_file_source(path), compression) {}
+
+LineStream::LineStream(std::unique_ptr<ByteSource> source, Compression compression)
+    : path_(source->name()), source_(std::move(source)) {
+    if (compression == Compression::detect)
+        compression = starts_with_gzip_magic(source_) ? Compression::gzip : Compression::plain;
+    if (compression == Compression::gzip) members_ = std::make_unique<GzipMembers>(*source_);
 }
 
 LineStream::~LineStream() { close(); }
 
 void LineStream::close() {
     members_.reset();
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    source_.reset();
     finished_ = true;
     input_ended_ = true;
     pos_ = checked_ = 0;
@@ -133,6 +114,7 @@ void LineStream::fill() {
     checked_ -= pos_;
     pos_ = 0;
 
+    poll_interrupt();
     const std::size_t start = text_.size();
     try {
         while (!input_ended_ && text_.size() - start < fill_target) {
@@ -140,16 +122,14 @@ void LineStream::fill() {
                 if (!members_->decode_into(text_)) input_ended_ = true;
             } else {
                 char* target = text_.reserve_tail(plain_chunk);
-                const ssize_t got = ::read(fd_, target, plain_chunk);
-                if (got < 0) {
-                    if (errno == EINTR) continue;
-                    throw OsError(errno, path_);
-                }
+                const std::size_t got = source_->read(target, plain_chunk);
                 if (got == 0) input_ended_ = true;
-                text_.commit(static_cast<std::size_t>(got));
+                text_.commit(got);
             }
         }
     } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const Interrupted&) {
         throw;
     } catch (...) {
         error_ = std::current_exception();

@@ -12,16 +12,21 @@
 
 #include "common/errors.hpp"
 #include "common/byte_buffer.hpp"
+#include "common/byte_source.hpp"
 #include "common/gzip_members.hpp"
 
 namespace callfold {
 
-enum class Compression { plain, gzip };
+// How a stream's bytes are read: as plain text, as gzip members, or as gzip
+// when they start with its magic number (never judged by a file's name).
+enum class Compression { plain, gzip, detect };
 
 class LineStream {
 public:
     // Opens the file at once; throws OsError when it cannot be opened or is a directory.
     LineStream(const std::string& path, Compression compression);
+    // Reads `source` (for bytes already read, see memory_source).
+    LineStream(std::unique_ptr<ByteSource> source, Compression compression);
     ~LineStream();
     LineStream(const LineStream&) = delete;
     LineStream& operator=(const LineStream&) = delete;
@@ -62,7 +67,7 @@ private:
     bool deliver(std::string_view& text, bool all_complete_lines);
 
     std::string path_;
-    int fd_ = -1;
+    std::unique_ptr<ByteSource> source_;
     std::unique_ptr<GzipMembers> members_;  // null for plain text
     ByteBuffer text_;
     std::size_t pos_ = 0;      // first byte not delivered

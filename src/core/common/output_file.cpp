@@ -1,12 +1,8 @@
 #include "common/output_file.hpp"
 
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
-
-#include "common/errors.hpp"
-#include "common/path_text.hpp"
+#include "common/interruption.hpp"
 
 namespace callfold {
 namespace {
@@ -15,31 +11,22 @@ constexpr std::size_t buffer_size = std::size_t{1} << 20;
 
 }  // namespace
 
-OutputFile::OutputFile(const std::string& path) : path_(path) {
-    require_path_text(path);
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw OsError(errno, path);
+OutputFile::OutputFile(const std::string& path)
+    : path_(path), fd_(open_file(path, O_WRONLY | O_CREAT | O_TRUNC)) {
     buffer_.reserve(buffer_size);
 }
 
 OutputFile::~OutputFile() {
-    if (fd_ < 0) return;
+    if (!fd_.valid()) return;
     try {
         flush();
     } catch (...) {
     }
-    ::close(fd_);
 }
 
 void OutputFile::write_through(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            throw OsError(errno, path_);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
+    poll_interrupt();
+    write_all(fd_.get(), bytes, path_);
 }
 
 void OutputFile::flush() {
@@ -57,17 +44,14 @@ void OutputFile::flush() {
 }
 
 void OutputFile::close() {
-    if (fd_ < 0) return;
+    if (!fd_.valid()) return;
     try {
         flush();
     } catch (...) {
-        ::close(fd_);
-        fd_ = -1;
+        fd_.reset();
         throw;
     }
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0 && errno != EINTR) throw OsError(errno, path_);
+    fd_.close(path_);
 }
 
 }  // namespace callfold

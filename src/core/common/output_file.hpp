@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/system_io.hpp"
+
 namespace callfold {
 
 class OutputFile {
@@ -37,7 +39,7 @@ private:
     void write_through(std::string_view bytes);
 
     std::string path_;
-    int fd_ = -1;
+    FileDescriptor fd_;
     std::vector<char> buffer_;
 };
 

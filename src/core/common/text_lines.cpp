@@ -32,11 +32,15 @@ std::vector<std::string_view> split_lines(std::string_view text) {
 }
 
 TextLines read_lines(const std::string& path, Compression compression) {
+    return read_lines(open_file_source(path), compression, decoded_size_hint(path, compression));
+}
+
+TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint) {
     TextLines result;
     {
-        LineStream stream(path, compression);
+        LineStream stream(std::move(source), compression);
         try {
-            result.text = stream.take_rest(decoded_size_hint(path, compression));
+            result.text = stream.take_rest(size_hint);
         } catch (...) {
             rethrow_read_error(stream, "", 0);
         }

@@ -20,6 +20,8 @@ struct TextLines {
 // OsError when the file cannot be opened; an error while reading its content
 // (DecodeError, GzipError, OsError) comes located at its line.
 TextLines read_lines(const std::string& path, Compression compression);
+// The same from `source`; `size_hint` is about how large the text will be.
+TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint);
 
 // Splits text into lines, each keeping its "\n"; the last may lack it.
 std::vector<std::string_view> split_lines(std::string_view text);

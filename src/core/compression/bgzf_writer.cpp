@@ -1,14 +1,14 @@
 #include "compression/bgzf_writer.hpp"
 
 #include <libdeflate.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 
 #include "common/errors.hpp"
+#include "common/interruption.hpp"
+#include "common/system_io.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -193,17 +193,8 @@ void BgzfWriter::write_slot(Slot& slot) {
 }
 
 void BgzfWriter::flush_output() {
-    const unsigned char* data = output_.data();
-    std::size_t left = output_.size();
-    while (left > 0) {
-        const ssize_t wrote = ::write(fd_, data, left);
-        if (wrote < 0) {
-            if (errno == EINTR) continue;
-            throw OsError(errno, path_);
-        }
-        data += wrote;
-        left -= static_cast<std::size_t>(wrote);
-    }
+    poll_interrupt();
+    write_all(fd_, std::string_view(reinterpret_cast<const char*>(output_.data()), output_.size()), path_);
     output_.clear();
 }
 

@@ -2,19 +2,32 @@
 
 #include <exception>
 
+#include "common/byte_source.hpp"
 #include "common/input_location.hpp"
+#include "common/interruption.hpp"
 #include "common/py_whitespace.hpp"
 #include "unifier/sv_filter.hpp"
 
 namespace callfold::unifier {
 
 TextLines get_lines(const std::string& path) {
+    // A pipe or device gives different bytes when opened again: read it once
+    // and make both attempts on the same bytes.
+    std::string once;
+    const bool regular = is_regular_file(path);
+    if (!regular) once = read_all(*open_file_source(path));
+    const auto attempt = [&](Compression compression) {
+        if (regular) return read_lines(path, compression);
+        return read_lines(memory_source(once, path), compression, once.size() + 1);
+    };
     try {
-        return read_lines(path, Compression::gzip);
+        return attempt(Compression::gzip);
+    } catch (const Interrupted&) {
+        throw;  // the caller wants the work stopped, not tried another way
     } catch (const std::exception&) {
         // Not readable as gzip text, whatever the reason: read it as plain text.
     }
-    return read_lines(path, Compression::plain);
+    return attempt(Compression::plain);
 }
 
 bool is_record_line(std::string_view line) {
