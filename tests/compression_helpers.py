@@ -10,7 +10,8 @@ from pathlib import Path
 
 from input_files import BGZF_EOF  # re-exported for the compression tests
 
-COLUMNS = "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\tS1\n"
+SITES_COLUMNS = "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\n"
+COLUMNS = SITES_COLUMNS.replace("\n", "\tFORMAT\tS1\n")
 
 
 @dataclass

@@ -5,20 +5,20 @@ from __future__ import annotations
 import pytest
 
 from Callfold.compression import sort_and_compress
-from compression_helpers import COLUMNS, bgzf_text, split_vcf
+from compression_helpers import COLUMNS, SITES_COLUMNS, bgzf_text, split_vcf
 
 MINIMAL = "##fileformat=VCFv4.2\n##source=unifier\n"
 
 
-def header_of(write_input, records: list[str], meta: str = MINIMAL) -> list[str]:
-    text = meta + COLUMNS + "".join(records)
+def header_of(write_input, records: list[str], meta: str = MINIMAL, columns: str = COLUMNS) -> list[str]:
+    text = meta + columns + "".join(records)
     return split_vcf(bgzf_text(sort_and_compress(write_input("unified.vcf", text))))[0]
 
 
-def added(write_input, records: list[str], meta: str = MINIMAL) -> list[str]:
-    header = header_of(write_input, records, meta)
+def added(write_input, records: list[str], meta: str = MINIMAL, columns: str = COLUMNS) -> list[str]:
+    header = header_of(write_input, records, meta, columns)
     original = meta.splitlines(keepends=True)
-    assert header[: len(original)] == original and header[-1] == COLUMNS
+    assert header[: len(original)] == original and header[-1] == columns
     return [line.rstrip("\n") for line in header[len(original) : -1]]
 
 
@@ -84,7 +84,7 @@ def test_declared_ids_are_not_repeated_and_existing_lines_kept(write_input):
     ],
 )
 def test_info_definition_fits_the_values(write_input, info, declaration):
-    lines = added(write_input, [f"chr1\t5\t.\tN\tA\t.\t.\t{info}\n"])
+    lines = added(write_input, [f"chr1\t5\t.\tN\tA\t.\t.\t{info}\n"], columns=SITES_COLUMNS)
     assert [line for line in lines if line.startswith("##INFO")][0].startswith(f"##INFO=<ID={declaration},")
 
 
@@ -98,16 +98,16 @@ def test_info_definition_fits_the_values(write_input, info, declaration):
 )
 def test_info_definition_covers_all_records(write_input, values, declaration):
     records = [f"chr1\t{i + 1}\t.\tN\tA\t.\t.\t{'K' if value == 'K' else 'K=' + value}\n" for i, value in enumerate(values)]
-    lines = added(write_input, records)
+    lines = added(write_input, records, columns=SITES_COLUMNS)
     assert lines[1].startswith(f"##INFO=<ID={declaration},")
 
 
 def test_format_definitions_come_from_every_sample(write_input):
     records = [
         "chr1\t5\t.\tN\tA\t.\t.\t.\tGT:DP:AB\t0/1:12:0.5\t./.:.:1\n",
-        "chr1\t6\t.\tN\tA\t.\t.\t.\tGT:DP:AB\t1/1:x:2\n",
+        "chr1\t6\t.\tN\tA\t.\t.\t.\tGT:DP:AB\t1/1:x:2\t0/0\n",
     ]
-    lines = added(write_input, records)
+    lines = added(write_input, records, columns=COLUMNS.replace("\n", "\tS2\n"))
     assert lines[1:] == [
         '##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">',
         '##FORMAT=<ID=DP,Number=1,Type=String,Description="Not declared in the input header">',
@@ -116,7 +116,7 @@ def test_format_definitions_come_from_every_sample(write_input):
 
 
 def test_ids_that_cannot_be_declared_are_left_out(write_input):
-    records = ["chr1\t5\t.\tN\t<a,b>\t.\tbad=filter\tK<1=2;GOOD\tGT\t0/1\n", "chr one\t1\t.\tN\tA\t.\t.\t.\n"]
+    records = ["chr1\t5\t.\tN\t<a,b>\t.\tbad=filter\tK<1=2;GOOD\tGT\t0/1\n", "chr one\t1\t.\tN\tA\t.\t.\t.\tGT\t0/1\n"]
     assert added(write_input, records) == [
         "##contig=<ID=chr1>",
         '##INFO=<ID=GOOD,Number=0,Type=Flag,Description="Not declared in the input header">',
@@ -124,16 +124,26 @@ def test_ids_that_cannot_be_declared_are_left_out(write_input):
     ]
 
 
-def test_declarations_go_before_the_first_column_header(write_input):
+def test_declarations_go_after_every_meta_line_even_late_ones(write_input):
+    # A meta line after the records declares for them like any other.
     meta = "##fileformat=VCFv4.2\n"
-    text = meta + COLUMNS + "chr1\t5\t.\tN\tA\t.\t.\t.\n##after=1\n"
+    late = '##INFO=<ID=K,Number=1,Type=Integer,Description="late">\n'
+    text = meta + COLUMNS + "chr1\t5\t.\tN\tA\t.\t.\tK=1;L\tGT\t0/1\n" + late + "#late comment\n"
     header = split_vcf(bgzf_text(sort_and_compress(write_input("unified.vcf", text))))[0]
-    assert header == [meta, "##contig=<ID=chr1>\n", COLUMNS, "##after=1\n"]
+    assert header == [
+        meta,
+        late,
+        "#late comment\n",
+        "##contig=<ID=chr1>\n",
+        '##INFO=<ID=L,Number=0,Type=Flag,Description="Not declared in the input header">\n',
+        '##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">\n',
+        COLUMNS,
+    ]
 
 
 def test_fileformat_line_added_only_when_missing(write_input):
-    header = header_of(write_input, ["chr1\t5\t.\tN\tA\t.\t.\t.\n"], meta="##source=x\n")
-    assert header == ["##fileformat=VCFv4.2\n", "##source=x\n", "##contig=<ID=chr1>\n", COLUMNS]
+    header = header_of(write_input, ["chr1\t5\t.\tN\tA\t.\t.\t.\n"], meta="##source=x\n", columns=SITES_COLUMNS)
+    assert header == ["##fileformat=VCFv4.2\n", "##source=x\n", "##contig=<ID=chr1>\n", SITES_COLUMNS]
 
 
 def test_large_input_findings_from_every_part_are_combined(write_input):
@@ -143,7 +153,7 @@ def test_large_input_findings_from_every_part_are_combined(write_input):
     records = [f"chr1\t{i}\t.\tN\tA\t.\t.\tK={i}\n" for i in range(count)]
     records[-2] = "chr1\t1\t.\tN\tA\t.\t.\tK=text;LATE\n"
     records[-1] = "chrZ\t1\t.\tN\tA\t.\tlateFilter\tK=1\n"
-    assert added(write_input, records) == [
+    assert added(write_input, records, columns=SITES_COLUMNS) == [
         "##contig=<ID=chr1>",
         "##contig=<ID=chrZ>",
         '##INFO=<ID=K,Number=1,Type=String,Description="Not declared in the input header">',

@@ -9,7 +9,7 @@ from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
 from Callfold.compression import sort_and_compress
-from compression_helpers import bgzf_text, record, split_vcf, vcf
+from compression_helpers import COLUMNS, bgzf_text, record, split_vcf, vcf
 
 
 def sorted_records(write_input, text: str | bytes) -> list[str]:
@@ -35,7 +35,7 @@ def test_pos_is_compared_as_integer_and_ties_keep_input_order(write_input):
     assert [line.split("\t")[2] for line in out] == ["r5", "r6", "r2", "r1", "r3", "r7", "r0", "r4"]
 
 
-def test_header_lines_anywhere_stay_in_header_order_and_blank_lines_go(write_input):
+def test_header_lines_anywhere_join_the_meta_block_and_blank_lines_go(write_input):
     text = (
         vcf([record("chr1", 9)])
         + "   \n\n"
@@ -44,22 +44,17 @@ def test_header_lines_anywhere_stay_in_header_order_and_blank_lines_go(write_inp
         + record("chr1", 4)
     )
     header, records = split_vcf(bgzf_text(sort_and_compress(write_input("unified.vcf", text))))
-    assert header == vcf([]).splitlines(keepends=True) + ["##late=header with leading spaces\n"]
+    assert header == vcf([], meta=("##late=header with leading spaces\n",)).splitlines(keepends=True)
     assert records == [record("chr1", 4), record("chr1", 9)]
 
 
 @pytest.mark.parametrize(
-    ("raw", "written"),
-    [
-        pytest.param(b"chr1\t5\t.\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL", "chr1\t5\t.\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL\n", id="unterminated"),
-        pytest.param(b"chr1\t5\t.\r\n", "chr1\t5\t.\n", id="crlf"),
-        pytest.param(b"chr1\t5\t.\r", "chr1\t5\t.\n", id="lone-cr"),
-        pytest.param(b"chr1\t5", "chr1\t5\n", id="two-columns-unterminated"),
-    ],
+    "end", [pytest.param(b"", id="unterminated"), pytest.param(b"\r\n", id="crlf"), pytest.param(b"\r", id="lone-cr")]
 )
-def test_every_record_ends_in_one_newline(write_input, raw, written):
-    out = sorted_records(write_input, vcf([record("chr1", 9)]).encode() + raw)
-    assert out == [written, record("chr1", 9)]
+def test_every_record_ends_in_one_newline(write_input, end):
+    last = record("chr1", 5)
+    out = sorted_records(write_input, vcf([record("chr1", 9)]).encode() + last.rstrip("\n").encode() + end)
+    assert out == [last, record("chr1", 9)]
 
 
 def test_header_only_file_with_unterminated_column_header(write_input):
@@ -91,7 +86,9 @@ def test_pos_is_written_as_plain_digits(write_input, pos, written, value):
 DECLARED = ("chr3", "chr1", "chrM")
 contigs = st.sampled_from(["chr1", "chr2", "chr3", "chrM", "chrUn", "HLA-A"])
 positions = st.integers(min_value=-2, max_value=40)
-suffixes = st.sampled_from(["", "\t.\tN\t<DEL>", "\t.\tN\t<DUP>\t.\tPASS\tSVTYPE=DUP"])
+suffixes = st.sampled_from(
+    ["\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL\tGT\t0/1", "\tN\t<DUP>\t9\tq10\tSVTYPE=DUP;END=99\tGT:CN\t1/1:3", "\tN\tA\t.\t.\t.\tGT\t./."]
+)
 
 
 @settings(max_examples=60, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
@@ -105,3 +102,23 @@ def test_records_are_kept_and_ordered_by_contig_rank_then_pos(write_input, drawn
     rank = {name: i for i, name in enumerate(list(DECLARED) + list(dict.fromkeys(undeclared)))}
     keys = [(rank[line.split("\t")[0]], int(line.split("\t")[1]), int(line.split("\t")[2][2:])) for line in out]
     assert keys == sorted(keys)  # the input index third: ties keep input order
+
+
+# Lines of a file that several writers appended to: meta lines, records, blank
+# lines and copies of the column header, in any order.
+items = st.lists(st.sampled_from(["meta", "record", "blank", "columns"]), max_size=30)
+
+
+@settings(max_examples=60, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
+@given(items, st.integers(min_value=0, max_value=30))
+def test_meta_lines_anywhere_precede_one_column_header(write_input, drawn, header_at):
+    drawn.insert(min(header_at, len(drawn)), "columns")
+    declared = vcf([]).replace(COLUMNS, "")
+    made = {"meta": lambda i: f"##note={i}\n", "record": lambda i: record("chr1", i % 7, f"id{i}"),
+            "blank": lambda i: "\n", "columns": lambda i: COLUMNS}
+    lines = [made[kind](i) for i, kind in enumerate(drawn)]
+    header, records = split_vcf(bgzf_text(sort_and_compress(write_input("unified.vcf", declared + "".join(lines)))))
+
+    assert header == declared.splitlines(keepends=True) + [line for line in lines if line.startswith("##")] + [COLUMNS]
+    written = [line for line in lines if line.startswith("chr1")]
+    assert records == sorted(written, key=lambda line: int(line.split("\t")[1]))

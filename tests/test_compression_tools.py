@@ -75,3 +75,46 @@ def test_pysam_indexes_and_reads_in_order(unified_gz, capfd):
         assert records[4].info["CIPOS"] == (-10, 10) and records[4].info["IMPRECISE"] is True
         assert list(vcf.fetch("chrX")) and records[-1].alts == ("<STR>",)
     assert "W::" not in capfd.readouterr().err
+
+
+# Two callers' VCFs run together, each with its whole header, and a meta line
+# the second caller appended after its records.
+RUN_TOGETHER = (
+    "##fileformat=VCFv4.2\n"
+    "##source=svcaller\n"
+    "##contig=<ID=chr1,length=248956422>\n"
+    '##INFO=<ID=SVTYPE,Number=1,Type=String,Description="Type of structural variant">\n'
+    '##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">\n'
+    "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\tS1\n"
+    "chr1\t9000\tsv1\tN\t<DEL>\t50\tPASS\tSVTYPE=DEL;END=9500\tGT\t0/1\n"
+    "##fileformat=VCFv4.2\n"
+    "##source=cnvcaller\n"
+    "##contig=<ID=chr1,length=248956422>\n"
+    "##contig=<ID=chr2,length=242193529>\n"
+    '##INFO=<ID=SVTYPE,Number=1,Type=String,Description="Type of structural variant">\n'
+    '##INFO=<ID=CN,Number=1,Type=Integer,Description="Copy number">\n'
+    '##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">\n'
+    "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\tS1\n"
+    "chr2\t500\tcnv1\tN\t<DUP>\t.\tPASS\tSVTYPE=DUP;END=4000;CN=3\tGT\t0/1\n"
+    "chr1\t100\tcnv2\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL;END=900;CN=1\tGT\t0/1\n"
+    "##cnvcaller_command=cnvcaller call --sample S1\n"
+)
+
+
+def test_vcfs_run_together_read_without_warnings(write_input, require_tool, capfd):
+    bcftools = require_tool("bcftools")
+    run_together_gz = sort_and_compress(write_input("unified.vcf", RUN_TOGETHER))
+    done = subprocess.run([bcftools, "view", run_together_gz], capture_output=True, text=True)
+    assert done.returncode == 0 and done.stderr == ""
+    assert done.stdout.count("#CHROM") == 1 and "\n##cnvcaller_command=cnvcaller call --sample S1\n" in done.stdout
+    query = subprocess.run(
+        [bcftools, "query", "-f", "%CHROM %POS %ID %INFO/CN [%GT]\\n", run_together_gz],
+        capture_output=True, text=True, check=True,
+    )
+    assert query.stderr == ""
+    assert query.stdout.splitlines() == ["chr1 100 cnv2 1 0/1", "chr1 9000 sv1 . 0/1", "chr2 500 cnv1 3 0/1"]
+    assert pysam.tabix_index(run_together_gz, preset="vcf") == run_together_gz
+    with pysam.VariantFile(run_together_gz) as vcf:
+        assert list(vcf.header.samples) == ["S1"]
+        assert [record.id for record in vcf.fetch("chr1")] == ["cnv2", "sv1"]
+    assert "W::" not in capfd.readouterr().err

@@ -103,6 +103,9 @@ def test_long_line_is_shown_cut_with_non_ascii_kept(tmp_path):
     ("data", "error", "line", "start"),
     [
         pytest.param(HEADER.encode() + b"chr1\tfive\t.\n", ValueError, 3, r"'chr1\tfive\t.'", id="pos-not-integer"),
+        pytest.param(HEADER.encode() + b"chr1\t5\n", ValueError, 3, r"'chr1\t5'", id="short-record"),
+        # Judged once the column header arrives: the line is named, its text is no longer at hand.
+        pytest.param(b"chr1\t5\n" + HEADER.encode(), ValueError, 1, None, id="record-before-header"),
         pytest.param(HEADER.encode() + b"chr1\t5\t.\tN\t<DEL>\t.\tPASS\t.\tGT\t0/1\nchr1\t\xff", UnicodeDecodeError, 4,
                      r"'chr1\t\xff'", id="invalid-utf8"),
     ],
@@ -114,7 +117,8 @@ def test_sort_and_compress_errors_name_the_line(tmp_path, data, error, line, sta
         sort_and_compress(str(path))
     if error is ValueError:
         assert str(raised.value).startswith(f"{path}: line {line}: ")
-    assert note_of(raised) == f"VCF {str(path)!r}, line {line}: {start}"
+    expected = f"VCF {str(path)!r}, line {line}" + (f": {start}" if start else "")
+    assert note_of(raised) == expected
     assert path.read_bytes() == data
 
 

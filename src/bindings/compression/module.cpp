@@ -29,15 +29,18 @@ NB_MODULE(compression, m) {
     m.def("sort_and_compress", &sort_and_compress, nb::arg("path"),
           nb::sig("def sort_and_compress(path: str | os.PathLike[str]) -> str"),
           "Sort the VCF at path, write it BGZF-compressed to path + '.gz' and remove path.\n\n"
-          "Header lines come first in their order, with declarations added before the\n"
-          "#CHROM line for contigs, INFO and FORMAT keys, FILTER values and symbolic\n"
-          "alleles that the records use but the header does not declare, and a\n"
-          "##fileformat line first when there is none. Records are ordered by contig\n"
+          "The header is a ##fileformat line when the input has none, then its other header\n"
+          "lines in input order (also those that stood after records), then declarations\n"
+          "for contigs, INFO and FORMAT keys, FILTER values and symbolic alleles that the\n"
+          "records use but the header does not declare, then the #CHROM line; a second\n"
+          "#CHROM line identical to the first is dropped. Records follow, ordered by contig\n"
           "(##contig order first, then order of first appearance) and POS, ties in input\n"
           "order; a POS written other than as plain digits (+7, 007, 1_000) is written as\n"
-          "plain digits. Blank lines are dropped. The input is removed only\n"
-          "after the compressed file is complete and synced to disk; on any error it is\n"
-          "left as it was and no output file remains. Raises ValueError for a record\n"
-          "without CHROM or integer POS (naming the path and line) or a file without a\n"
-          "#CHROM line. No index is written.");
+          "plain digits. Blank lines are dropped. The input is removed only after the\n"
+          "compressed file is complete and synced to disk; on any error it is left as it\n"
+          "was and no output file remains. Raises ValueError, naming the path and line, for\n"
+          "a record without CHROM or integer POS, a record with another number of\n"
+          "TAB-separated columns than the #CHROM line, or a second #CHROM line that\n"
+          "differs from the first; and, naming the path, for a file without a #CHROM line.\n"
+          "No index is written.");
 }

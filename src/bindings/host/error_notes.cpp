@@ -69,6 +69,8 @@ nb::str location_note(const InputLocation& where) {
         if (!path.is_valid()) throw nb::python_error();
         note = nb::str("{} {!r}").format(note, path);
     }
+    // A record refused after its own line was read has no text at hand.
+    if (where.line_start.empty()) return nb::str("{}, line {}").format(note, where.line);
     const std::string start = quoted_line_start(where.line_start);
     return nb::str("{}, line {}: {}").format(note, where.line, nb::str(start.data(), start.size()));
 }

@@ -60,6 +60,7 @@ public:
 
     void close();
     const std::string& path() const { return path_; }
+    bool compressed() const { return members_ != nullptr; }
 
 private:
     void fill();

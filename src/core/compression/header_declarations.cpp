@@ -458,12 +458,6 @@ std::vector<std::string> declared_contigs(const std::vector<std::string>& header
     return ids;
 }
 
-std::size_t column_header_index(const std::vector<std::string>& header) {
-    for (std::size_t i = 0; i < header.size(); ++i)
-        if (starts_with(header[i], "#CHROM")) return i;
-    return std::string::npos;
-}
-
 bool has_fileformat(const std::vector<std::string>& header) {
     for (const std::string& line : header)
         if (starts_with(line, "##fileformat=")) return true;

@@ -21,9 +21,6 @@ bool structured_id(std::string_view line, std::string_view prefix, std::string& 
 // IDs of the header's ##contig lines, in header order.
 std::vector<std::string> declared_contigs(const std::vector<std::string>& header);
 
-// Index of the first "#CHROM" line of the header, or npos when there is none.
-std::size_t column_header_index(const std::vector<std::string>& header);
-
 // True when some header line is a ##fileformat line.
 bool has_fileformat(const std::vector<std::string>& header);
 

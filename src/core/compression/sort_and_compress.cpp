@@ -12,19 +12,18 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
 
     // Without its column header line a file is not a VCF that readers accept,
     // and there is no place for the declarations the records may need.
-    const std::size_t column_header = column_header_index(records.header);
-    if (column_header == std::string::npos) {
+    if (records.column_header.empty()) {
         VcfInputError error(0, "no \"#CHROM\" column header line; the file cannot be written as an indexable VCF");
         error.path = path;
         throw error;
     }
 
-    const std::vector<std::string> declarations = missing_declarations(records.header, records);
+    const std::vector<std::string> declarations = missing_declarations(records.meta, records);
     const std::vector<std::uint32_t> order =
-        sorted_record_order(records, contig_ranks(records, declared_contigs(records.header)));
+        sorted_record_order(records, contig_ranks(records, declared_contigs(records.meta)));
 
-    std::size_t total = records.text.size();
-    for (const std::string& line : records.header) total += line.size();
+    std::size_t total = records.text.size() + records.column_header.size();
+    for (const std::string& line : records.meta) total += line.size();
     for (const std::string& line : declarations) total += line.size();
 
     DurableFile output(path + ".gz");
@@ -32,12 +31,10 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         BgzfWriter writer(output.fd(), output.temp_path(),
                           options.threads != 0 ? options.threads : bgzf_threads_for(total), options.level);
         // Readers identify a VCF by a first line that states its format.
-        if (!has_fileformat(records.header)) writer.write("##fileformat=VCFv4.2\n");
-        for (std::size_t i = 0; i < records.header.size(); ++i) {
-            if (i == column_header)
-                for (const std::string& line : declarations) writer.write(line);
-            writer.write(records.header[i]);
-        }
+        if (!has_fileformat(records.meta)) writer.write("##fileformat=VCFv4.2\n");
+        for (const std::string& line : records.meta) writer.write(line);
+        for (const std::string& line : declarations) writer.write(line);
+        writer.write(records.column_header);
         for (const std::uint32_t index : order) writer.write(records.record(index));
         writer.finish();
     }

@@ -13,9 +13,10 @@ struct SortAndCompressOptions {
 };
 
 // Returns the path of the written file, `path` + ".gz". Throws VcfInputError
-// (a record without CHROM or integer POS, or no "#CHROM" line), OsError,
-// DecodeError or GzipError; after any of them the input is unchanged and
-// nothing is left under the output name or a temporary one.
+// (a record without CHROM or integer POS, a record whose column count is not the
+// column header's, a second column header that differs from the first, or no
+// "#CHROM" line), OsError, DecodeError or GzipError; after any of them the input
+// is unchanged and nothing is left under the output name or a temporary one.
 std::string sort_and_compress(const std::string& path, const SortAndCompressOptions& options = {});
 
 }  // namespace callfold::compression

@@ -7,11 +7,11 @@
 #include <limits>
 #include <utility>
 
-#include "common/compression_sniff.hpp"
 #include "common/input_location.hpp"
 #include "common/int_text.hpp"
 #include "common/line_stream.hpp"
 #include "common/py_whitespace.hpp"
+#include "common/vcf_fields.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -40,9 +40,14 @@ void VcfRecordCollector::add_line(std::string_view line) {
     const std::string_view stripped = py_strip(line);
     if (stripped.empty()) return;  // blank lines carry nothing
     if (stripped.front() == '#') {
-        std::string header(py_lstrip(line));
-        header += '\n';
-        records_.header.push_back(std::move(header));
+        const std::string_view header = py_lstrip(line);
+        if (is_column_header(header)) {
+            add_column_header(header);
+        } else {
+            // Meta lines after records (files run together, a line appended
+            // later) belong to the one header block all the same.
+            records_.meta.emplace_back(header).push_back('\n');
+        }
         return;
     }
 
@@ -61,6 +66,12 @@ void VcfRecordCollector::add_line(std::string_view line) {
         throw VcfInputError(line_number_, "POS " + quoted(pos_text) + " is out of range");
     if (records_.pos.size() == std::numeric_limits<std::uint32_t>::max())
         throw VcfInputError(line_number_, "too many records");
+    const std::size_t columns = count_fields(line);
+    if (header_columns_ != 0) {
+        check_columns(line_number_, columns);
+    } else if (early_runs_.empty() || early_runs_.back().second != columns) {
+        early_runs_.emplace_back(line_number_, columns);
+    }
 
     // Readers and indexers parse POS as plain decimal digits, so a POS written
     // with a sign, underscores, leading zeros or spaces is written in that form:
@@ -94,11 +105,36 @@ void VcfRecordCollector::add_line(std::string_view line) {
     records_.contig.push_back(last_contig_);
 }
 
+void VcfRecordCollector::add_column_header(std::string_view header_line) {
+    std::string header(header_line);
+    header += '\n';
+    if (header_columns_ == 0) {
+        records_.column_header = std::move(header);
+        header_columns_ = count_fields(header_line);
+        column_header_line_ = line_number_;
+        for (const auto& [line_number, columns] : early_runs_) check_columns(line_number, columns);
+        early_runs_ = {};
+        return;
+    }
+    // A repeated column header (files run together) says nothing new.
+    if (header != records_.column_header)
+        throw VcfInputError(line_number_, "a second column header line differs from the first (line " +
+                                              std::to_string(column_header_line_) + ")");
+}
+
+void VcfRecordCollector::check_columns(std::uint64_t line_number, std::size_t columns) const {
+    if (columns != header_columns_)
+        throw VcfInputError(line_number, "record has " + std::to_string(columns) +
+                                             " TAB-separated columns but the column header line has " +
+                                             std::to_string(header_columns_));
+}
+
+bool is_column_header(std::string_view header_line) { return header_line.starts_with("#CHROM"); }
+
 VcfRecords read_vcf_records(const std::string& path) {
-    const Compression compression = sniff_compression(path);
-    LineStream reader(path, compression);
+    LineStream reader(path, Compression::detect);
     VcfRecordCollector collector;
-    if (compression == Compression::plain) {
+    if (!reader.compressed()) {
         const std::size_t file_size = regular_file_size(path);
         collector.reserve_text(file_size + file_size / 64 + 1);
     }

@@ -1,6 +1,7 @@
-// Reading a VCF for sorting: every line is classified (header, blank, record),
-// records are packed into one buffer with their CHROM and POS, and a stable
-// order by (contig rank, POS) is computed over them.
+// Reading a VCF for sorting: every line is classified (meta-information, column
+// header, blank, record), records are checked against the column header and
+// packed into one buffer with their CHROM and POS, and a stable order by
+// (contig rank, POS) is computed over them.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/errors.hpp"
@@ -22,10 +24,17 @@ struct StringHash {
 template <typename Value>
 using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
 
+// True for the column header line ("#CHROM..."): the one header line that is
+// not meta-information.
+bool is_column_header(std::string_view header_line);
+
 struct VcfRecords {
-    // Header lines in input order, leading whitespace removed so that each
-    // begins with "#", each ending in one "\n".
-    std::vector<std::string> header;
+    // Header lines other than the column header, in input order wherever they
+    // stood, leading whitespace removed so that each begins with "#", each
+    // ending in one "\n".
+    std::vector<std::string> meta;
+    // The column header line in the same form; empty when there was none.
+    std::string column_header;
     // Record lines back to back, each ending in exactly one "\n";
     // record i is text[start[i], start[i + 1]).
     std::string text;
@@ -42,8 +51,11 @@ struct VcfRecords {
     }
 };
 
-// Collects lines one at a time (each with or without its "\n").
-// Throws VcfInputError for a record without CHROM or integer POS.
+// Collects lines one at a time (each with or without its "\n"). Throws
+// VcfInputError for a record without CHROM or integer POS, a record with another
+// number of columns than the column header, or a second column header that
+// differs from the first (an identical one is dropped). Records read before the
+// column header are checked when it arrives; without one they stay unchecked.
 class VcfRecordCollector {
 public:
     void add_line(std::string_view line);
@@ -51,7 +63,15 @@ public:
     void reserve_text(std::size_t bytes) { records_.text.reserve(bytes); }
 
 private:
+    void add_column_header(std::string_view header_line);
+    void check_columns(std::uint64_t line_number, std::size_t columns) const;
+
     VcfRecords records_;
+    std::size_t header_columns_ = 0;  // 0 until the column header is read
+    std::uint64_t column_header_line_ = 0;
+    // Records before the column header, as runs of equal column counts: the
+    // line number where each run starts and its count.
+    std::vector<std::pair<std::uint64_t, std::size_t>> early_runs_;
     StringMap<std::uint32_t> contig_ids_;
     std::uint32_t last_contig_ = 0;
     bool have_last_contig_ = false;
