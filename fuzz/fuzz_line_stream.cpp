@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string streamed;
         const bool ok = stream_lines(input.path(), compression, streamed);
         try {
-            const callfold::TextLines whole = callfold::read_lines(input.path(), compression);
+            const callfold::TextLines whole = callfold::read_lines(callfold::open_file_source(input.path()), compression, size);
             callfold::fuzz::require(ok);
             callfold::fuzz::require(std::string_view(whole.text.data(), whole.text.size()) == streamed);
         } catch (const callfold::InputLocation& where) {

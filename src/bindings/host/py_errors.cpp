@@ -10,6 +10,7 @@
 #include "common/errors.hpp"
 #include "common/input_location.hpp"
 #include "host/error_notes.hpp"
+#include "host/py_interrupts.hpp"
 
 namespace nb = nanobind;
 
@@ -145,6 +146,8 @@ void raise_located(const callfold::InputLocation& where) {
 void translate(const std::exception_ptr& pointer, void*) {
     try {
         std::rethrow_exception(pointer);
+    } catch (const callfold::Interrupted&) {
+        raise_interrupted();
     } catch (const callfold::InputLocation& where) {
         raise_located(where);
     } catch (const callfold::OsError& error) {

@@ -1,6 +1,7 @@
 // get_lines, is_empty, drop_sv_records_by_filter, read_struct_lines.
 #include <nanobind/nanobind.h>
 
+#include "host/py_interrupts.hpp"
 #include "host/py_logging.hpp"
 #include "host/py_paths.hpp"
 #include "host/py_text.hpp"
@@ -23,17 +24,45 @@ nb::list str_list(const std::vector<std::string_view>& lines) {
     return result;
 }
 
+namespace {
+
+// Appends each line of `run` (each with its "\n", the last may lack it) as a str.
+void append_lines(nb::list& list, std::string_view run) {
+    while (!run.empty()) {
+        const std::size_t newline = run.find('\n');
+        const std::size_t length = newline == std::string_view::npos ? run.size() : newline + 1;
+        PyObject* text = PyUnicode_FromStringAndSize(run.data(), static_cast<Py_ssize_t>(length));
+        if (text == nullptr || PyList_Append(list.ptr(), text) != 0) {
+            Py_XDECREF(text);
+            throw nb::python_error();
+        }
+        Py_DECREF(text);
+        run.remove_prefix(length);
+    }
+}
+
+}  // namespace
+
 void def_get_lines(nb::module_& m) {
     m.def(
         "get_lines",
         [](nb::handle file_path) {
             const std::string path = path_argument(file_path, "file_path");
-            TextLines lines;
-            {
-                nb::gil_scoped_release unlocked;
-                lines = unifier::get_lines(path);
-            }
-            return str_list(lines.lines);
+            // The list is built as the text is decoded, so the whole text is
+            // never held besides the list.
+            nb::list result;
+            const unifier::LineSink sink{
+                [&result] {
+                    nb::gil_scoped_acquire gil;
+                    result = nb::list();
+                },
+                [&result](std::string_view run) {
+                    nb::gil_scoped_acquire gil;
+                    append_lines(result, run);
+                },
+            };
+            run_released([&] { unifier::stream_lines(path, sink); });
+            return result;
         },
         nb::arg("file_path").none(), nb::sig("def get_lines(file_path: str) -> List[str]"),
         "Read a plain or gzip-compressed text file into its lines, each with its \"\\n\".\n\n"

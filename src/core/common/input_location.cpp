@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "common/interruption.hpp"
+
 namespace callfold {
 namespace {
 
@@ -21,6 +23,8 @@ void rethrow_located(InputLocation where) {
         throw;
     } catch (const std::bad_alloc&) {
         throw;
+    } catch (const Interrupted&) {
+        throw;  // stopping is not a fault of the input
     } catch (InputLocation& located) {
         if (located.input.empty()) located.input = std::move(where.input);
         if (located.path.empty()) located.path = std::move(where.path);

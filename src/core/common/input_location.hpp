@@ -24,7 +24,7 @@ std::string line_start_of(std::string_view line);
 // Inside a catch block: rethrows the current error located at `where`. An error
 // already located keeps its place and only gains the input and path it lacks;
 // an error not located yet passes unchanged when `where` names no line, and so
-// does memory exhaustion.
+// do memory exhaustion and an interrupt.
 [[noreturn]] void rethrow_located(InputLocation where);
 
 }  // namespace callfold

@@ -1,22 +1,8 @@
 #include "common/text_lines.hpp"
 
-#include <sys/stat.h>
-
 #include <cstring>
 
 namespace callfold {
-namespace {
-
-// About what the file decodes to, so that the text is allocated once rather
-// than copied through every doubling (compressed text is taken to be 4x).
-std::size_t decoded_size_hint(const std::string& path, Compression compression) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || info.st_size <= 0) return 0;
-    const auto size = static_cast<std::size_t>(info.st_size);
-    return compression == Compression::gzip ? size * 4 : size + 1;
-}
-
-}  // namespace
 
 std::vector<std::string_view> split_lines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -29,10 +15,6 @@ std::vector<std::string_view> split_lines(std::string_view text) {
         start = end;
     }
     return lines;
-}
-
-TextLines read_lines(const std::string& path, Compression compression) {
-    return read_lines(open_file_source(path), compression, decoded_size_hint(path, compression));
 }
 
 TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint) {

@@ -16,11 +16,9 @@ struct TextLines {
     std::vector<std::string_view> lines;  // views into text, each with its "\n" (the last may lack it)
 };
 
-// Reads all of `path` (see LineStream for decoding and newlines). Throws
-// OsError when the file cannot be opened; an error while reading its content
+// Reads all of `source` (see LineStream for decoding and newlines);
+// `size_hint` is about how large the text will be. An error while reading
 // (DecodeError, GzipError, OsError) comes located at its line.
-TextLines read_lines(const std::string& path, Compression compression);
-// The same from `source`; `size_hint` is about how large the text will be.
 TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint);
 
 // Splits text into lines, each keeping its "\n"; the last may lack it.

@@ -1,33 +1,36 @@
 #include "unifier/input_reading.hpp"
 
-#include <exception>
+#include <algorithm>
 
-#include "common/byte_source.hpp"
 #include "common/input_location.hpp"
-#include "common/interruption.hpp"
+#include "unifier/input_attempts.hpp"
 #include "common/py_whitespace.hpp"
 #include "unifier/sv_filter.hpp"
 
 namespace callfold::unifier {
 
 TextLines get_lines(const std::string& path) {
-    // A pipe or device gives different bytes when opened again: read it once
-    // and make both attempts on the same bytes.
-    std::string once;
-    const bool regular = is_regular_file(path);
-    if (!regular) once = read_all(*open_file_source(path));
-    const auto attempt = [&](Compression compression) {
-        if (regular) return read_lines(path, compression);
-        return read_lines(memory_source(once, path), compression, once.size() + 1);
-    };
-    try {
-        return attempt(Compression::gzip);
-    } catch (const Interrupted&) {
-        throw;  // the caller wants the work stopped, not tried another way
-    } catch (const std::exception&) {
-        // Not readable as gzip text, whatever the reason: read it as plain text.
-    }
-    return attempt(Compression::plain);
+    return gzip_then_plain(path, [](const InputBytes& bytes, Compression compression) {
+        return read_lines(bytes.open(), compression, bytes.size_hint(compression));
+    });
+}
+
+void stream_lines(const std::string& path, const LineSink& sink) {
+    gzip_then_plain(path, [&sink](const InputBytes& bytes, Compression compression) {
+        sink.restart();
+        LineStream stream(bytes.open(), compression);
+        std::uint64_t delivered = 0;
+        for (;;) {
+            std::string_view run;
+            try {
+                if (!stream.next_lines(run)) return;
+            } catch (...) {
+                rethrow_read_error(stream, "", delivered);
+            }
+            delivered += static_cast<std::uint64_t>(std::count(run.begin(), run.end(), '\n'));
+            sink.lines(run);
+        }
+    });
 }
 
 bool is_record_line(std::string_view line) {

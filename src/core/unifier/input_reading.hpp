@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,15 @@ namespace callfold::unifier {
 // damaged, not UTF-8, unreadable) is dropped and the file is read again as plain
 // UTF-8, whose errors reach the caller.
 TextLines get_lines(const std::string& path);
+
+// The same reading, handed over a run of whole lines at a time (the last line
+// of the text may come unterminated) rather than kept. `restart` comes before
+// each attempt: what the failed gzip attempt handed over is to be forgotten.
+struct LineSink {
+    std::function<void()> restart;
+    std::function<void(std::string_view)> lines;
+};
+void stream_lines(const std::string& path, const LineSink& sink);
 
 // A record line: not blank and not "#" after stripping whitespace at both ends.
 bool is_record_line(std::string_view line);
