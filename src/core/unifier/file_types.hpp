@@ -17,6 +17,8 @@ inline constexpr std::array<std::string_view, file_type_count> file_type_keys = 
 // with sample columns contains it and a sites-only one does not.
 inline constexpr std::string_view vcf_column_header = "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
 
+inline bool holds_column_header(std::string_view line) { return line.find(vcf_column_header) != std::string_view::npos; }
+
 inline constexpr std::string_view roh_format_auto = "auto";
 inline constexpr std::string_view roh_format_bed = "bed";
 inline constexpr std::string_view roh_format_vcf = "vcf";
