@@ -3,6 +3,7 @@
 #include "common/output_file.hpp"
 #include "unifier/cnv_rule.hpp"
 #include "unifier/roh_input.hpp"
+#include "unifier/sample_columns.hpp"
 #include "unifier/sections.hpp"
 
 namespace callfold::unifier {
@@ -59,6 +60,7 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log) {
+    refuse_mismatched_sample_columns(lines, options);
     OutputFile output(output_path);
     const LineOut out = [&output](std::string_view text) { output.write(text); };
 
