@@ -78,7 +78,8 @@ void def_unify_lines(nb::module_& m) {
         "inputs follow in the order cnv, repeats, roh. None (and an empty file) when no input\n"
         "could donate a header.\n\n"
         "ValueError, before output_path is opened, when an appended input's records would\n"
-        "not carry the sample columns of that header (a converted ROH BED record has one).");
+        "not carry the sample columns of that header (a converted ROH BED record has one).\n"
+        "A warning when an appended input names none of the donor's chromosomes.");
 }
 
 }  // namespace callfold::py

@@ -1,6 +1,7 @@
 #include "unifier/unified_writer.hpp"
 
 #include "common/output_file.hpp"
+#include "unifier/chromosome_names.hpp"
 #include "unifier/cnv_rule.hpp"
 #include "unifier/roh_input.hpp"
 #include "unifier/sample_columns.hpp"
@@ -70,6 +71,7 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
         output.close();
         return false;
     }
+    warn_on_unshared_chromosomes(lines, options, log);
 
     const std::vector<std::string_view>& donor_lines = *lines[*donor];
     if (*donor == FileType::sv) {
