@@ -1,15 +1,18 @@
 // The unifier's record rules on arbitrary lines: each either answers or throws
 // one of its documented errors; marking only ever inserts ";SVTYPE=REP"; the
-// writer of each input type terminates every line it writes.
+// writer of each input type terminates every line it writes; the checks made
+// before writing raise nothing but a sample-column mismatch.
 #include <string>
 #include <vector>
 
 #include "common/errors.hpp"
 #include "common/text_lines.hpp"
 #include "fuzz_input_file.hpp"
+#include "unifier/chromosome_names.hpp"
 #include "unifier/cnv_rule.hpp"
 #include "unifier/repeat_marking.hpp"
 #include "unifier/roh_input.hpp"
+#include "unifier/sample_columns.hpp"
 #include "unifier/sv_filter.hpp"
 #include "unifier/unified_writer.hpp"
 
@@ -71,5 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                             callfold::UnpackError>(where);
         }
     }
+
+    // The same lines as donor and as every appended input.
+    u::LinesByType by_type{};
+    by_type[u::FileType::sv] = &lines;
+    by_type[u::FileType::cnv] = &lines;
+    by_type[u::FileType::roh] = &lines;
+    try {
+        u::refuse_mismatched_sample_columns(by_type, options);
+    } catch (const callfold::ValueError&) {
+    }
+    u::warn_on_unshared_chromosomes(by_type, options, callfold::discard_log);
     return 0;
 }

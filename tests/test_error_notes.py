@@ -35,7 +35,7 @@ def note_of(raised: pytest.ExceptionInfo) -> str:
                      "list index out of range", "roh", 1, r"'chr1\t10000000\t10250000'", id="roh-three-columns"),
         pytest.param({"sv": SV, "roh": "chr1\t100\t200\t0.5\nchr1\t1e5\t200\t0.5\n"}, ValueError,
                      "invalid literal for int() with base 10: '1e5'", "roh", 2, r"'chr1\t1e5\t200\t0.5'", id="roh-bound"),
-        pytest.param({"sv": SV, "repeats": HEADER.replace("HG002", "HG002\tHG003") + TWO_SAMPLE_REPEAT}, ValueError,
+        pytest.param({"repeats": HEADER.replace("HG002", "HG002\tHG003") + TWO_SAMPLE_REPEAT}, ValueError,
                      "too many values to unpack (expected 10", "repeats", 3, r"'chr4\t3074877\t.\tC\t<STR>", id="repeat-marking"),
     ],
 )

@@ -50,7 +50,8 @@ void def_run(nb::module_& m) {
         "Returns the path of the compressed file (the uncompressed one does not remain), or\n"
         "None when no input could donate a header. FILTER tokens in drop_sv_filters leave\n"
         "their SV records out; skip_svtype true never adds \"SVTYPE=\" to repeat records.\n"
-        "ValueError when output_path, or its compressed name, is one of the inputs.");
+        "ValueError when output_path, or its compressed name, is one of the inputs, or when\n"
+        "an appended input's sample columns disagree with the header donor's.");
 }
 
 }  // namespace callfold::py

@@ -76,7 +76,10 @@ void def_unify_lines(nb::module_& m) {
         "Write the unsorted unified VCF at output_path and return output_path.\n\n"
         "The first present of sv, cnv, repeats donates the header; the records of the other\n"
         "inputs follow in the order cnv, repeats, roh. None (and an empty file) when no input\n"
-        "could donate a header.");
+        "could donate a header.\n\n"
+        "ValueError, before output_path is opened, when an appended input's records would\n"
+        "not carry the sample columns of that header (a converted ROH BED record has one).\n"
+        "A warning when an appended input names none of the donor's chromosomes.");
 }
 
 }  // namespace callfold::py

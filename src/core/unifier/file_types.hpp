@@ -21,6 +21,8 @@ inline constexpr std::string_view vcf_column_header = "#CHROM\tPOS\tID\tREF\tALT
 // How an input is named where an error is located in it: "cnv input".
 inline std::string input_name(std::string_view file_type) { return std::string(file_type) + " input"; }
 
+inline bool holds_column_header(std::string_view line) { return line.find(vcf_column_header) != std::string_view::npos; }
+
 inline constexpr std::string_view roh_format_auto = "auto";
 inline constexpr std::string_view roh_format_bed = "bed";
 inline constexpr std::string_view roh_format_vcf = "vcf";

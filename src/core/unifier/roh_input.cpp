@@ -47,9 +47,11 @@ std::string decimal(wide_int value) {
 bool roh_lines_are_bed(const std::vector<std::string_view>& lines, const std::string_view* declared) {
     if (declared != nullptr && *declared == roh_format_bed) return true;
     if (declared != nullptr && *declared == roh_format_vcf) return false;
-    return std::none_of(lines.begin(), lines.end(), [](std::string_view line) {
-        return line.find(vcf_column_header) != std::string_view::npos;
-    });
+    return std::none_of(lines.begin(), lines.end(), holds_column_header);
+}
+
+bool roh_bed_line_is_skipped(std::string_view line) {
+    return (!line.empty() && line.front() == '#') || py_strip(line).empty();
 }
 
 std::string roh_bed_line_to_vcf(std::string_view bed_line) {

@@ -13,6 +13,9 @@ namespace callfold::unifier {
 // a BED unless some line holds the full VCF column header.
 bool roh_lines_are_bed(const std::vector<std::string_view>& lines, const std::string_view* declared);
 
+// Comment ("#" first) and blank lines of a BED, which are not converted.
+bool roh_bed_line_is_skipped(std::string_view line);
+
 // One BED interval (chrom, start, end, score; 0-based half-open) as an <ROH>
 // VCF record ending in "\n". Throws MissingField for fewer than four fields,
 // InvalidInteger for bounds that are not integer text, OverflowError beyond 64 bits.

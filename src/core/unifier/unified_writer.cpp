@@ -1,10 +1,12 @@
 #include "unifier/unified_writer.hpp"
 
 #include "common/input_location.hpp"
-#include "common/py_whitespace.hpp"
 #include "common/output_file.hpp"
+#include "unifier/chromosome_names.hpp"
 #include "unifier/cnv_rule.hpp"
 #include "unifier/roh_input.hpp"
+#include "unifier/sample_columns.hpp"
+#include "unifier/sections.hpp"
 
 namespace callfold::unifier {
 namespace {
@@ -20,12 +22,6 @@ void write_terminated(const LineOut& out, std::string_view line) {
     terminated.push_back('\n');
     out(terminated);
 }
-
-bool is_blank_or_comment(std::string_view line) {
-    return (!line.empty() && line.front() == '#') || py_strip(line).empty();
-}
-
-bool holds_column_header(std::string_view line) { return line.find(vcf_column_header) != std::string_view::npos; }
 
 // Applies a record rule to line `index` (0-based) of an input; its errors are
 // located at that line.
@@ -54,10 +50,7 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
                        const RecordOptions& options, const LogSink& log) {
     const bool is_repeats = file_type == file_type_keys[FileType::repeats];
     const bool is_roh = file_type == file_type_keys[FileType::roh];
-    std::string_view declared;
-    if (options.roh_format) declared = *options.roh_format;
-    const bool reading_bed =
-        is_roh && roh_lines_are_bed(lines, options.roh_format ? &declared : nullptr);
+    const bool reading_bed = is_roh && roh_input_is_bed(lines, options);
     bool reading_content = reading_bed;
 
     for (std::size_t index = 0; index < lines.size(); ++index) {
@@ -74,7 +67,7 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
                     written = rewritten;
                 }
             } else if (reading_bed) {
-                if (is_blank_or_comment(line)) continue;
+                if (roh_bed_line_is_skipped(line)) continue;
                 rewritten = apply_rule(file_type, index, line, roh_bed_line_to_vcf);
                 written = rewritten;
             }
@@ -88,34 +81,34 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log) {
+    refuse_mismatched_sample_columns(lines, options);
     OutputFile output(output_path);
     const LineOut out = [&output](std::string_view text) { output.write(text); };
 
-    bool cnv_printed = false;
-    bool rep_printed = false;
-    if (const auto* sv = lines[FileType::sv]) {
-        for (const std::string_view line : *sv) write_terminated(out, line);
-    } else if (const auto* cnv = lines[FileType::cnv]) {
-        for (std::size_t index = 0; index < cnv->size(); ++index) {
-            const std::string_view line = (*cnv)[index];
-            if (apply_rule(file_type_keys[FileType::cnv], index, line, is_valid_cnv_line)) write_terminated(out, line);
-        }
-        cnv_printed = true;
-    } else if (const auto* repeats = lines[FileType::repeats]) {
-        const std::size_t header_lines = vcf_header_line_count(*repeats);
-        for (std::size_t i = 0; i < header_lines; ++i) write_terminated(out, (*repeats)[i]);
-        write_vcf_content(file_type_keys[FileType::repeats], *repeats, out, options, log);
-        rep_printed = true;
-    } else {
+    const std::optional<FileType> donor = header_donor(lines);
+    if (!donor) {
         log(LogLevel::warning, "Empty/no vcf files to concatenate", {});
         output.close();
         return false;
     }
+    warn_on_unshared_chromosomes(lines, options, log);
 
-    if (lines[FileType::cnv] && !cnv_printed) write_vcf_content(file_type_keys[FileType::cnv], *lines[FileType::cnv], out, options, log);
-    if (lines[FileType::repeats] && !rep_printed)
-        write_vcf_content(file_type_keys[FileType::repeats], *lines[FileType::repeats], out, options, log);
-    if (lines[FileType::roh]) write_vcf_content(file_type_keys[FileType::roh], *lines[FileType::roh], out, options, log);
+    const std::vector<std::string_view>& donor_lines = *lines[*donor];
+    if (*donor == FileType::sv) {
+        for (const std::string_view line : donor_lines) write_terminated(out, line);
+    } else if (*donor == FileType::cnv) {
+        for (std::size_t index = 0; index < donor_lines.size(); ++index) {
+            const std::string_view line = donor_lines[index];
+            if (apply_rule(file_type_keys[FileType::cnv], index, line, is_valid_cnv_line)) write_terminated(out, line);
+        }
+    } else {
+        const std::size_t header_lines = vcf_header_line_count(donor_lines);
+        for (std::size_t i = 0; i < header_lines; ++i) write_terminated(out, donor_lines[i]);
+        write_vcf_content(file_type_keys[FileType::repeats], donor_lines, out, options, log);
+    }
+
+    for (const FileType type : appended_order)
+        if (lines[type] && type != *donor) write_vcf_content(file_type_keys[type], *lines[type], out, options, log);
 
     output.close();
     log(LogLevel::info, "Created unified vcf file at %s", {output_path});

@@ -39,7 +39,10 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
                        const RecordOptions& options, const LogSink& log);
 
 // Writes the unified file at `output_path` (created or truncated). False when no
-// input could donate a header; the file is then left empty.
+// input could donate a header; the file is then left empty. Throws ValueError,
+// before the file is opened, when an appended input's sample columns disagree
+// with the donor's header; warns when an appended input shares no chromosome
+// name with the donor.
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log);
 

@@ -1,0 +1,56 @@
+#include "unifier/sections.hpp"
+
+#include "common/py_whitespace.hpp"
+#include "common/vcf_fields.hpp"
+#include "unifier/input_reading.hpp"
+#include "unifier/roh_input.hpp"
+
+namespace callfold::unifier {
+
+std::optional<FileType> header_donor(const LinesByType& lines) {
+    for (const FileType type : {FileType::sv, FileType::cnv, FileType::repeats})
+        if (lines[type]) return type;
+    return std::nullopt;
+}
+
+bool roh_input_is_bed(const std::vector<std::string_view>& lines, const RecordOptions& options) {
+    if (!options.roh_format) return roh_lines_are_bed(lines, nullptr);
+    const std::string_view declared = *options.roh_format;
+    return roh_lines_are_bed(lines, &declared);
+}
+
+std::vector<AppendedSection> appended_sections(const LinesByType& lines, const RecordOptions& options) {
+    std::vector<AppendedSection> sections;
+    const std::optional<FileType> donor = header_donor(lines);
+    for (const FileType type : appended_order) {
+        if (!lines[type] || type == donor) continue;
+        const std::vector<std::string_view>& input = *lines[type];
+        if (type == FileType::roh && roh_input_is_bed(input, options)) {
+            sections.push_back({type, true, {}, input});
+            continue;
+        }
+        for (std::size_t i = 0; i < input.size(); ++i) {
+            if (!holds_column_header(input[i])) continue;
+            sections.push_back({type, false, input[i], std::span(input).subspan(i + 1)});
+            break;
+        }
+    }
+    return sections;
+}
+
+bool is_section_record(const AppendedSection& section, std::string_view line) {
+    return section.bed ? !roh_bed_line_is_skipped(line) : is_record_line(line);
+}
+
+std::string_view section_record_chromosome(const AppendedSection& section, std::string_view line) {
+    if (!section.bed) return vcf_chromosome(line);
+    const std::string_view stripped = py_strip(line);
+    return stripped.substr(0, stripped.find('\t'));
+}
+
+std::string_view vcf_chromosome(std::string_view line) {
+    const std::size_t tab = line.find('\t');
+    return tab == std::string_view::npos ? strip_trailing_newlines(line) : line.substr(0, tab);
+}
+
+}  // namespace callfold::unifier
