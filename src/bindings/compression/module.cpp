@@ -5,6 +5,7 @@
 
 #include "compression/sort_and_compress.hpp"
 #include "host/py_errors.hpp"
+#include "host/py_interrupts.hpp"
 #include "host/py_paths.hpp"
 
 namespace nb = nanobind;
@@ -13,11 +14,8 @@ namespace {
 
 nb::str sort_and_compress(nb::handle path) {
     const std::string file = callfold::py::path_argument(path, "path");
-    std::string written;
-    {
-        nb::gil_scoped_release release;
-        written = callfold::compression::sort_and_compress(file);
-    }
+    const std::string written =
+        callfold::py::run_released([&] { return callfold::compression::sort_and_compress(file); });
     return callfold::py::path_result(written);
 }
 

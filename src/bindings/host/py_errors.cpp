@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -19,6 +20,14 @@ namespace {
 
 nb::object decoded_path(const std::string& path) {
     return nb::steal(PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size())));
+}
+
+// The system's own messages may quote paths, whose bytes need not be UTF-8:
+// such bytes come out as the host's file-name functions give them.
+void raise_own_message(PyObject* kind, const char* message) {
+    nb::object text = nb::steal(PyUnicode_DecodeUTF8(message, static_cast<Py_ssize_t>(std::strlen(message)), "surrogateescape"));
+    if (!text.is_valid()) return;
+    PyErr_SetObject(kind, text.ptr());
 }
 
 void raise_os_error(const callfold::OsError& error) {
@@ -114,7 +123,9 @@ void raise_missing_key(const callfold::MissingKey& error) {
 void raise_vcf_input_error(const callfold::VcfInputError& error) {
     nb::object path = decoded_path(error.path);
     if (!path.is_valid()) return;
-    nb::str problem(error.problem.data(), error.problem.size());
+    nb::object problem = nb::steal(
+        PyUnicode_DecodeUTF8(error.problem.data(), static_cast<Py_ssize_t>(error.problem.size()), "surrogateescape"));
+    if (!problem.is_valid()) return;
     nb::object message = error.line == 0 ? nb::str("{}: {}").format(path, problem)
                                          : nb::str("{}: line {}: {}").format(path, error.line, problem);
     PyErr_SetObject(PyExc_ValueError, message.ptr());
@@ -169,11 +180,11 @@ void translate(const std::exception_ptr& pointer, void*) {
     } catch (const callfold::VcfInputError& error) {
         raise_vcf_input_error(error);
     } catch (const callfold::ValueError& error) {
-        PyErr_SetString(PyExc_ValueError, error.what());
+        raise_own_message(PyExc_ValueError, error.what());
     } catch (const callfold::OverflowError& error) {
-        PyErr_SetString(PyExc_OverflowError, error.what());
+        raise_own_message(PyExc_OverflowError, error.what());
     } catch (const callfold::RuntimeError& error) {
-        PyErr_SetString(PyExc_RuntimeError, error.what());
+        raise_own_message(PyExc_RuntimeError, error.what());
     } catch (const callfold::ChildProcessError& error) {
         raise_child_error(error);
     }

@@ -12,6 +12,11 @@ nb::object to_python(const LogArg& argument) {
         nb::object operator()(const Absent&) const { return nb::none(); }
         nb::object operator()(std::int64_t value) const { return nb::int_(value); }
         nb::object operator()(const std::string& text) const { return nb::str(text.data(), text.size()); }
+        nb::object operator()(const PathArg& path) const {
+            PyObject* text = PyUnicode_DecodeFSDefaultAndSize(path.bytes.data(), static_cast<Py_ssize_t>(path.bytes.size()));
+            if (text == nullptr) throw nb::python_error();
+            return nb::steal(text);
+        }
         nb::object operator()(const std::vector<std::string>& texts) const {
             nb::list list;
             for (const auto& text : texts) list.append(nb::str(text.data(), text.size()));

@@ -93,11 +93,8 @@ void def_drop_sv_records_by_filter(nb::module_& m) {
                 return nb::steal<nb::list>(copy);
             }
             LineViews views = line_views(lines, "line");
-            std::vector<std::size_t> kept;
-            {
-                nb::gil_scoped_release unlocked;
-                kept = unifier::kept_sv_lines(views.views, tokens, root_logger_sink());
-            }
+            const std::vector<std::size_t> kept =
+                run_released([&] { return unifier::kept_sv_lines(views.views, tokens, root_logger_sink()); });
             nb::list result;
             for (const std::size_t index : kept) result.append(views.owners[index]);
             return result;
@@ -120,11 +117,8 @@ void def_read_struct_lines(nb::module_& m) {
                 if (!path.is_none()) paths[type] = path_argument(path, "path");
             }
             const std::vector<std::string> tokens = drop_sv_filters(options);
-            unifier::InputLines inputs;
-            {
-                nb::gil_scoped_release unlocked;
-                inputs = unifier::read_struct_lines(paths, tokens, root_logger_sink());
-            }
+            unifier::InputLines inputs =
+                run_released([&] { return unifier::read_struct_lines(paths, tokens, root_logger_sink()); });
             nb::dict result;
             for (std::size_t type = 0; type < unifier::file_type_count; ++type) {
                 nb::str key = to_str(unifier::file_type_keys[type]);

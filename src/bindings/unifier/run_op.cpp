@@ -1,6 +1,7 @@
 // run: the whole job, from input paths to the sorted BGZF file.
 #include <nanobind/nanobind.h>
 
+#include "host/py_interrupts.hpp"
 #include "host/py_logging.hpp"
 #include "host/py_paths.hpp"
 #include "host/py_text.hpp"
@@ -31,11 +32,8 @@ void def_run(nb::module_& m) {
             const unifier::RecordOptions record = record_options(options);
             const std::vector<std::string> filters = py::drop_sv_filters(options);
 
-            bool written = false;
-            {
-                nb::gil_scoped_release unlocked;
-                written = unifier::unify_files(paths, output, filters, record, root_logger_sink());
-            }
+            const bool written =
+                run_released([&] { return unifier::unify_files(paths, output, filters, record, root_logger_sink()); });
             if (!written) return nb::none();
             // Looked up now, not at load, so that a replacement bound later is the one called.
             return unifier_module.attr("sort_and_compress")(output_path);

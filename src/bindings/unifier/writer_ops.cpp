@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "host/py_interrupts.hpp"
 #include "host/py_logging.hpp"
 #include "host/py_paths.hpp"
 #include "host/py_text.hpp"
@@ -63,11 +64,8 @@ void def_unify_lines(nb::module_& m) {
                 inputs[type] = line_views(value, "line");
                 lines[type] = &inputs[type]->views;
             }
-            bool written = false;
-            {
-                nb::gil_scoped_release unlocked;
-                written = unifier::unify_lines(lines, path, record, root_logger_sink());
-            }
+            const bool written =
+                run_released([&] { return unifier::unify_lines(lines, path, record, root_logger_sink()); });
             return written ? nb::borrow(output_path) : nb::none();
         },
         nb::arg("files_lines").none(), nb::arg("output_path").none(), nb::arg("options").none() = nb::none(),

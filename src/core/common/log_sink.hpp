@@ -13,7 +13,11 @@ namespace callfold {
 enum class LogLevel { info, warning };
 
 struct Absent {};  // the host's null value
-using LogArg = std::variant<Absent, std::int64_t, std::string, std::vector<std::string>>;
+// A file's path: bytes as the file system takes them, not always UTF-8 text.
+struct PathArg {
+    std::string bytes;
+};
+using LogArg = std::variant<Absent, std::int64_t, std::string, PathArg, std::vector<std::string>>;
 
 using LogSink = std::function<void(LogLevel, const char* format, std::vector<LogArg> args)>;
 

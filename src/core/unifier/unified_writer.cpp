@@ -111,7 +111,7 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
         if (lines[type] && type != *donor) write_vcf_content(file_type_keys[type], *lines[type], out, options, log);
 
     output.close();
-    log(LogLevel::info, "Created unified vcf file at %s", {output_path});
+    log(LogLevel::info, "Created unified vcf file at %s", {PathArg{output_path}});
     return true;
 }
 
