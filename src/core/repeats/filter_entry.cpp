@@ -33,7 +33,9 @@ std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& 
         return std::nullopt;
     }
 
-    if (!engine) engine = bedtools_available() ? bedtools_engine_name : builtin_engine_name;
+    // The built-in engine unless bedtools is named: the result must not depend
+    // on what the machine has installed, and bedtools sizes some records differently.
+    if (!engine) engine = builtin_engine_name;
     const bool use_bedtools = *engine == bedtools_engine_name;
     if (use_bedtools && !bedtools_available())
         throw RuntimeError("bedtools was requested to filter the repeats VCF but is not on PATH");
