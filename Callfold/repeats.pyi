@@ -32,7 +32,10 @@ def filter_repeats_vcf(
     The built-in engine spans a record [POS - 1, END), END from INFO, else POS - 1 plus
     len(REF). bedtools sizes a record with a sequence or "." ALT by REF alone (INFO END
     ignored), one with a symbolic ALT by |SVLEN| or END, whichever INFO gives first, and
-    fails on a symbolic ALT with neither, an END below POS - 1 or a whitespace-only line."""
+    fails on a symbolic ALT with neither, an END below POS - 1 or a whitespace-only line.
+
+    Warns when the VCF has records, the catalog has intervals and no record lies on a
+    chromosome the catalog names (a "1" VCF against a "chr1" catalog)."""
 
 def _filtered_repeat_path(full_repeat_path: str | os.PathLike[str]) -> str:
     """Default output path: beside the input, extensions stripped back to the last

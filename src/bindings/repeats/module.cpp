@@ -150,7 +150,11 @@ NB_MODULE(repeats, m) {
           "- ALT symbolic (\"<...>\"): |SVLEN| or END, whichever INFO gives first;\n"
           "- a symbolic ALT with neither, an END below POS - 1, or a line of only spaces or\n"
           "  tabs makes bedtools fail (CalledProcessError); the built-in engine judges such a\n"
-          "  record by the span above and skips such a line.");
+          "  record by the span above and skips such a line.\n\n"
+          "When the VCF has records, the catalog has intervals and no record lies on a\n"
+          "chromosome the catalog names (a \"1\" VCF against a \"chr1\" catalog), a warning after\n"
+          "the engine's messages names a few chromosomes of each side (with bedtools, only where\n"
+          "the VCF and catalog are regular files that can be read a second time).");
 
     m.def(
         "_filtered_repeat_path",

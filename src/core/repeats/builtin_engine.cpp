@@ -45,6 +45,7 @@ IntersectCounts intersect_builtin(const std::string& repeat_path, const std::str
         destination.close();
         source->close();
     }
+    counts.naming = catalog->naming();
     log(LogLevel::info, "Repeat records kept: %d, outside the catalog: %d", {counts.kept, counts.dropped});
     return counts;
 }

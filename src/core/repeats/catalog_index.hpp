@@ -1,6 +1,6 @@
 // The catalog as one overlap index per chromosome, looked up by a record's
 // chromosome. Records come grouped by chromosome, so the last lookup is
-// remembered.
+// remembered; each new lookup also tells the chromosome naming record.
 #pragma once
 
 #include <string>
@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "repeats/catalog.hpp"
+#include "repeats/chromosome_naming.hpp"
 #include "repeats/overlap_index.hpp"
 #include "repeats/record_span.hpp"
 
@@ -28,6 +29,8 @@ public:
         return index != nullptr && index->overlaps(span.start, span.end);
     }
 
+    const ChromosomeNaming& naming() const { return naming_; }
+
 private:
     struct NameHash {
         using is_transparent = void;
@@ -40,6 +43,7 @@ private:
     std::string last_name_;
     const OverlapIndex* last_ = nullptr;
     bool has_last_ = false;
+    ChromosomeNaming naming_;
 };
 
 }  // namespace callfold::repeats

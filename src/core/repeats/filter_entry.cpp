@@ -1,14 +1,36 @@
 #include "repeats/filter_entry.hpp"
 
 #include "common/errors.hpp"
+#include "common/path_text.hpp"
 #include "repeats/bedtools_engine.hpp"
 #include "repeats/builtin_engine.hpp"
+#include "repeats/catalog.hpp"
+#include "repeats/chromosome_survey.hpp"
 #include "repeats/executable_lookup.hpp"
 #include "repeats/output_name.hpp"
 #include "repeats/path_identity.hpp"
-#include "common/path_text.hpp"
 
 namespace callfold::repeats {
+namespace {
+
+// After a bedtools run that kept nothing: reads the VCF's chromosomes once to
+// tell a naming mismatch from a sample with nothing at the catalog's loci.
+// Only regular files are read again (a pipe is consumed, a FIFO would block),
+// and a file that bedtools read but this reader rejects (bytes that are not
+// UTF-8) leaves the question open rather than failing a finished run.
+void warn_of_naming_after_bedtools(const std::string& repeat_path, const std::string& bed_path,
+                                   const std::string& output_path, const LogSink& log) {
+    if (!is_regular_file(repeat_path) || !is_regular_file(bed_path)) return;
+    try {
+        if (is_regular_file(output_path) && holds_records(output_path)) return;
+        const ChromosomeNaming naming = survey_chromosome_naming(repeat_path, read_bed_intervals(bed_path));
+        naming.warn_if_disjoint(repeat_path, bed_path, log);
+    } catch (const DecodeError&) {
+    } catch (const GzipError&) {
+    }
+}
+
+}  // namespace
 
 bool bedtools_available() { return find_executable(bedtools_program).has_value(); }
 
@@ -49,8 +71,10 @@ std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& 
         {*full_repeat_path, *repeat_bed_file_path, *engine});
     if (use_bedtools) {
         intersect_with_bedtools(*full_repeat_path, *repeat_bed_file_path, filtered_path);
+        warn_of_naming_after_bedtools(*full_repeat_path, *repeat_bed_file_path, filtered_path, log);
     } else {
-        intersect_builtin(*full_repeat_path, *repeat_bed_file_path, filtered_path, log);
+        intersect_builtin(*full_repeat_path, *repeat_bed_file_path, filtered_path, log)
+            .naming.warn_if_disjoint(*full_repeat_path, *repeat_bed_file_path, log);
     }
     return filtered_path;
 }
