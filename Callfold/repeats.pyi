@@ -1,5 +1,5 @@
-"""Restrict a tandem-repeat VCF to the loci of a catalog BED, by running
-`bedtools intersect` or by the built-in intersection that applies the same rule."""
+"""Restrict a tandem-repeat VCF to the loci of a catalog BED, with the built-in
+intersection or, when named, by running `bedtools intersect`."""
 
 import collections.abc
 import os
@@ -25,8 +25,17 @@ def filter_repeats_vcf(
     """Write the repeat records that overlap the catalog, after the VCF's header lines,
     to a plain VCF and return its path; None (with a warning) when an input is missing.
 
+    The built-in engine runs unless engine is "bedtools" exactly, whatever is installed.
     Raises RuntimeError when engine "bedtools" is requested but not on PATH, and
-    ValueError when the output path names the repeat VCF or the catalog."""
+    ValueError when the output path names the repeat VCF or the catalog.
+
+    The built-in engine spans a record [POS - 1, END), END from INFO, else POS - 1 plus
+    len(REF). bedtools sizes a record with a sequence or "." ALT by REF alone (INFO END
+    ignored), one with a symbolic ALT by |SVLEN| or END, whichever INFO gives first, and
+    fails on a symbolic ALT with neither, an END below POS - 1 or a whitespace-only line.
+
+    Warns when the VCF has records, the catalog has intervals and no record lies on a
+    chromosome the catalog names (a "1" VCF against a "chr1" catalog)."""
 
 def _filtered_repeat_path(full_repeat_path: str | os.PathLike[str]) -> str:
     """Default output path: beside the input, extensions stripped back to the last

@@ -65,9 +65,24 @@ def run_both(tmp_path, repeat, bed):
     return outputs
 
 
-def test_both_engines_accept_the_shipped_catalog(tmp_path):
-    catalog = repeats.default_repeat_catalog_path()
-    loci = [line.split("\t") for line in Path(catalog).read_text().splitlines()]
+SHIPPED = ["STRchive-disease-loci.hg38.TRGT.bed", "STRchive-disease-loci.hg19.TRGT.bed", "STRchive-disease-loci.T2T-chm13.TRGT.bed"]
+ENGINES = [repeats.BUILTIN, repeats.BEDTOOLS]
+
+
+def filter_with(tmp_path, require_tool, engine, repeat, bed):
+    """The filtered VCF's text; a bedtools run needs bedtools (CI fails without it)."""
+    if engine == repeats.BEDTOOLS:
+        require_tool("bedtools")
+    out = tmp_path / f"{engine}.vcf"
+    assert repeats.filter_repeats_vcf(repeat, bed, engine, str(out)) == str(out)
+    return out.read_text()
+
+
+@pytest.mark.parametrize("engine", ENGINES)
+@pytest.mark.parametrize("catalog", SHIPPED)
+def test_both_engines_read_every_shipped_catalog(tmp_path, require_tool, catalog, engine):
+    bed = str(Path(repeats.default_repeat_catalog_path()).with_name(catalog))
+    loci = [line.split("\t") for line in Path(bed).read_text().splitlines()]
     # One genotyped record per locus (REF with its padding base), one just before each.
     records = []
     for chrom, start, end, _ in loci:
@@ -75,8 +90,73 @@ def test_both_engines_accept_the_shipped_catalog(tmp_path):
         records.append(record(chrom, int(start), ref, info=f"TRID=x;END={int(start) - 1 + len(ref)}"))
         records.append(record(chrom, int(start) - 5, "ACGT", info=f"END={int(start) - 2}"))
     repeat = write(tmp_path / "sample.vcf.gz", vcf(*records), "bgzf")
-    builtin, bedtools = run_both(tmp_path, repeat, catalog)
-    assert builtin == bedtools == ("".join(HEADER) + "".join(records[::2])).encode()
+    assert filter_with(tmp_path, require_tool, engine, repeat, bed) == "".join(HEADER) + "".join(records[::2])
+
+
+@pytest.mark.parametrize("engine", ENGINES)
+def test_example_repeat_genotypes_all_lie_at_shipped_loci(tmp_path, data_copy, require_tool, engine):
+    repeat = data_copy("repeats.vcf")
+    assert filter_with(tmp_path, require_tool, engine, repeat, repeats.default_repeat_catalog_path()) == Path(repeat).read_text()
+
+
+def repeat_ids(text):
+    return [line.split("\t")[7].rsplit("REPID=", 1)[1] for line in text.splitlines() if not line.startswith("#")]
+
+
+VARIANT_CALLS = ["HTT", "ATXN1"]
+REFERENCE_CALLS = ["PHOX2B", "PPP2R2B", "CBL", "PABPN1"]
+
+
+@pytest.mark.parametrize(
+    ("engine", "kept"),
+    [
+        (None, ["HTT", "PHOX2B", "PPP2R2B", "ATXN1", "CBL", "PABPN1"]),
+        (repeats.BUILTIN, ["HTT", "PHOX2B", "PPP2R2B", "ATXN1", "CBL", "PABPN1"]),
+        # bedtools sizes a record whose ALT is not symbolic by its REF alone: the reference
+        # calls' one base lies just before the locus that their END covers.
+        (repeats.BEDTOOLS, VARIANT_CALLS),
+    ],
+)
+def test_reference_calls_are_sized_by_their_end(tmp_path, data_copy, require_tool, engine, kept):
+    text = filter_with(tmp_path, require_tool, engine, data_copy("repeats_reference_calls.vcf"), repeats.default_repeat_catalog_path())
+    assert repeat_ids(text) == kept
+
+
+# A record at POS 90 against the locus [100, 200): where bedtools sizes it otherwise.
+@pytest.mark.parametrize(
+    ("ref", "alt", "info", "builtin_keeps", "bedtools"),
+    [
+        ("A", ".", "END=150", True, "dropped"),  # sequence ALT: REF alone
+        ("A", "AT", "END=150", True, "dropped"),
+        ("A" * 12, ".", "END=95", False, "kept"),
+        ("A", "<STR>", "SVLEN=-5;END=150", True, "dropped"),  # symbolic: whichever INFO gives first
+        ("A", "<STR>", "END=150;SVLEN=-5", True, "kept"),
+        ("A", "<DEL>", "SVLEN=-50", False, "kept"),
+        ("A", "<STR>", "RU=CAG", False, "fails"),  # symbolic with neither
+        ("A", "<STR>", "END=88", False, "fails"),  # END below POS - 1
+    ],
+)
+def test_where_bedtools_sizes_records_differently(tmp_path, require_tool, ref, alt, info, builtin_keeps, bedtools):
+    line = record("chr1", 90, ref, alt, info)
+    repeat, bed = write(tmp_path / "r.vcf", vcf(line)), write(tmp_path / "c.bed", "chr1\t100\t200\n")
+    assert (line in filter_with(tmp_path, require_tool, repeats.BUILTIN, repeat, bed)) is builtin_keeps
+    if bedtools == "fails":
+        with pytest.raises(subprocess.CalledProcessError):
+            filter_with(tmp_path, require_tool, repeats.BEDTOOLS, repeat, bed)
+    else:
+        assert (line in filter_with(tmp_path, require_tool, repeats.BEDTOOLS, repeat, bed)) is (bedtools == "kept")
+
+
+@pytest.mark.parametrize(("blank", "bedtools_fails"), [("\n", False), (" \t\n", True)])
+def test_blank_lines_between_records(tmp_path, require_tool, blank, bedtools_fails):
+    records = [record("chr1", 120), record("chr1", 150)]
+    repeat, bed = write(tmp_path / "r.vcf", vcf(records[0], blank, records[1])), write(tmp_path / "c.bed", "chr1\t100\t200\n")
+    assert filter_with(tmp_path, require_tool, repeats.BUILTIN, repeat, bed) == "".join(HEADER + records)
+    if bedtools_fails:
+        with pytest.raises(subprocess.CalledProcessError):
+            filter_with(tmp_path, require_tool, repeats.BEDTOOLS, repeat, bed)
+    else:
+        assert filter_with(tmp_path, require_tool, repeats.BEDTOOLS, repeat, bed) == "".join(HEADER + records)
 
 
 @pytest.mark.parametrize("seed", range(6))

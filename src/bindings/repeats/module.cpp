@@ -1,5 +1,5 @@
-// Callfold.repeats: restricting a tandem-repeat VCF to a catalog BED, with
-// `bedtools intersect` or with the built-in intersection that applies the same rule.
+// Callfold.repeats: restricting a tandem-repeat VCF to a catalog BED, with the
+// built-in intersection or, when named, with `bedtools intersect`.
 #include <nanobind/nanobind.h>
 
 #include <optional>
@@ -109,8 +109,8 @@ nb::dict read_bed_intervals(nb::handle bed_path) {
 
 NB_MODULE(repeats, m) {
     m.doc() =
-        "Restrict a tandem-repeat VCF to the loci of a catalog BED, by running\n"
-        "`bedtools intersect` or by the built-in intersection that applies the same rule.";
+        "Restrict a tandem-repeat VCF to the loci of a catalog BED, with the built-in\n"
+        "intersection or, when named, by running `bedtools intersect`.";
     callfold::py::register_error_translator();
 
     m.attr("_BUNDLED_CATALOG") = core::bundled_catalog_name;
@@ -136,11 +136,25 @@ NB_MODULE(repeats, m) {
           "Write the records of the repeat VCF that overlap the catalog BED, after its header\n"
           "lines, to a plain VCF and return its path.\n\n"
           "Returns None with a warning when either path is None or names nothing. engine None\n"
-          "means BEDTOOLS when bedtools is on PATH, else BUILTIN; only \"bedtools\" exactly selects\n"
-          "bedtools (RuntimeError when it is not on PATH), anything else the built-in engine.\n"
-          "The output is output_path when given and not empty, else _filtered_repeat_path of the\n"
-          "repeat VCF. ValueError when the output would name the repeat VCF or the catalog\n"
-          "(same path, other spelling, symbolic or hard link). Engine errors pass unchanged.");
+          "or any name but \"bedtools\" runs the built-in engine, whatever is installed; only\n"
+          "\"bedtools\" exactly (BEDTOOLS) runs `bedtools intersect` (RuntimeError when it is not\n"
+          "on PATH). The output is output_path when given and not empty, else\n"
+          "_filtered_repeat_path of the repeat VCF. ValueError when the output would name the\n"
+          "repeat VCF or the catalog (same path, other spelling, symbolic or hard link). Engine\n"
+          "errors pass unchanged.\n\n"
+          "The built-in engine gives a record the span [POS - 1, END), END from INFO, else\n"
+          "POS - 1 plus the length of REF. bedtools sizes records its own way:\n"
+          "- ALT a sequence or \".\": REF alone, INFO END ignored, so a reference call whose\n"
+          "  one-base REF lies before a locus that its END covers is dropped by bedtools and\n"
+          "  kept by the built-in engine;\n"
+          "- ALT symbolic (\"<...>\"): |SVLEN| or END, whichever INFO gives first;\n"
+          "- a symbolic ALT with neither, an END below POS - 1, or a line of only spaces or\n"
+          "  tabs makes bedtools fail (CalledProcessError); the built-in engine judges such a\n"
+          "  record by the span above and skips such a line.\n\n"
+          "When the VCF has records, the catalog has intervals and no record lies on a\n"
+          "chromosome the catalog names (a \"1\" VCF against a \"chr1\" catalog), a warning after\n"
+          "the engine's messages names a few chromosomes of each side (with bedtools, only where\n"
+          "the VCF and catalog are regular files that can be read a second time).");
 
     m.def(
         "_filtered_repeat_path",

@@ -87,11 +87,6 @@ bool starts_with_gzip_magic(std::unique_ptr<ByteSource>& source) {
     return gzip;
 }
 
-bool is_regular_file(const std::string& path) {
-    struct stat info {};
-    return path.find('\0') == std::string::npos && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 std::string read_all(ByteSource& source) {
     constexpr std::size_t slice = std::size_t{1} << 20;
     std::string bytes;

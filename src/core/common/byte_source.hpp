@@ -31,9 +31,6 @@ std::unique_ptr<ByteSource> memory_source(std::string_view bytes, std::string na
 // read again by later reads.
 bool starts_with_gzip_magic(std::unique_ptr<ByteSource>& source);
 
-// Whether `path` names a regular file (one that reads the same twice).
-bool is_regular_file(const std::string& path);
-
 // Everything `source` holds, read in slices so that an interrupt is noticed.
 // An endless source ends in std::bad_alloc.
 std::string read_all(ByteSource& source);

@@ -13,4 +13,8 @@ void require_path_text(const std::string& path);
 // dangling link, for a path that cannot be examined and for a path with a NUL.
 bool path_exists(const std::string& path);
 
+// Whether `path` names a regular file (symbolic links followed): a file that can
+// be read a second time, unlike a pipe or a device.
+bool is_regular_file(const std::string& path);
+
 }  // namespace callfold

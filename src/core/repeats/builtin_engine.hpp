@@ -7,12 +7,14 @@
 #include <string>
 
 #include "common/log_sink.hpp"
+#include "repeats/chromosome_naming.hpp"
 
 namespace callfold::repeats {
 
 struct IntersectCounts {
     std::int64_t kept = 0;
     std::int64_t dropped = 0;  // records without a usable span or outside the catalog
+    ChromosomeNaming naming;   // whether any record lay on a chromosome the catalog names
 };
 
 // Loads the catalog, opens the VCF, refuses an output path that names either

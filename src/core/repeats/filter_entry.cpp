@@ -1,14 +1,50 @@
 #include "repeats/filter_entry.hpp"
 
 #include "common/errors.hpp"
+#include "common/input_location.hpp"
+#include "common/path_text.hpp"
 #include "repeats/bedtools_engine.hpp"
 #include "repeats/builtin_engine.hpp"
+#include "repeats/catalog.hpp"
+#include "repeats/chromosome_survey.hpp"
 #include "repeats/executable_lookup.hpp"
 #include "repeats/output_name.hpp"
 #include "repeats/path_identity.hpp"
-#include "common/path_text.hpp"
 
 namespace callfold::repeats {
+namespace {
+
+// After a bedtools run that kept nothing: reads the VCF's chromosomes once to
+// tell a naming mismatch from a sample with nothing at the catalog's loci.
+// Only regular files are read again (a pipe is consumed, a FIFO would block),
+// and a file that bedtools read but this reader rejects (bytes that are not
+// UTF-8) leaves the question open rather than failing a finished run.
+// Text that this reader cannot decode (read errors come located at their line).
+bool wraps_undecodable_text(const InputLocation& where) {
+    try {
+        std::rethrow_if_nested(where);
+    } catch (const DecodeError&) {
+        return true;
+    } catch (const GzipError&) {
+        return true;
+    } catch (...) {
+    }
+    return false;
+}
+
+void warn_of_naming_after_bedtools(const std::string& repeat_path, const std::string& bed_path,
+                                   const std::string& output_path, const LogSink& log) {
+    if (!is_regular_file(repeat_path) || !is_regular_file(bed_path)) return;
+    try {
+        if (is_regular_file(output_path) && holds_records(output_path)) return;
+        const ChromosomeNaming naming = survey_chromosome_naming(repeat_path, read_bed_intervals(bed_path));
+        naming.warn_if_disjoint(repeat_path, bed_path, log);
+    } catch (const InputLocation& where) {
+        if (!wraps_undecodable_text(where)) throw;
+    }
+}
+
+}  // namespace
 
 bool bedtools_available() { return find_executable(bedtools_program).has_value(); }
 
@@ -25,15 +61,17 @@ std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& 
         return std::nullopt;
     }
     if (!path_exists(*full_repeat_path)) {
-        log(LogLevel::warning, "%s file doesn't exist", {*full_repeat_path});
+        log(LogLevel::warning, "%s file doesn't exist", {PathArg{*full_repeat_path}});
         return std::nullopt;
     }
     if (!path_exists(*repeat_bed_file_path)) {
-        log(LogLevel::warning, "%s doesn't exist", {*repeat_bed_file_path});
+        log(LogLevel::warning, "%s doesn't exist", {PathArg{*repeat_bed_file_path}});
         return std::nullopt;
     }
 
-    if (!engine) engine = bedtools_available() ? bedtools_engine_name : builtin_engine_name;
+    // The built-in engine unless bedtools is named: the result must not depend
+    // on what the machine has installed, and bedtools sizes some records differently.
+    if (!engine) engine = builtin_engine_name;
     const bool use_bedtools = *engine == bedtools_engine_name;
     if (use_bedtools && !bedtools_available())
         throw RuntimeError("bedtools was requested to filter the repeats VCF but is not on PATH");
@@ -44,11 +82,13 @@ std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& 
     refuse_output_over_inputs(*full_repeat_path, *repeat_bed_file_path, filtered_path);
 
     log(LogLevel::info, "Filtering %s against %s with the %s engine",
-        {*full_repeat_path, *repeat_bed_file_path, *engine});
+        {PathArg{*full_repeat_path}, PathArg{*repeat_bed_file_path}, *engine});
     if (use_bedtools) {
         intersect_with_bedtools(*full_repeat_path, *repeat_bed_file_path, filtered_path);
+        warn_of_naming_after_bedtools(*full_repeat_path, *repeat_bed_file_path, filtered_path, log);
     } else {
-        intersect_builtin(*full_repeat_path, *repeat_bed_file_path, filtered_path, log);
+        intersect_builtin(*full_repeat_path, *repeat_bed_file_path, filtered_path, log)
+            .naming.warn_if_disjoint(*full_repeat_path, *repeat_bed_file_path, log);
     }
     return filtered_path;
 }

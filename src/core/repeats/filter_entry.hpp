@@ -17,10 +17,12 @@ inline constexpr const char* builtin_engine_name = "builtin";
 bool bedtools_available();
 
 // Returns the path of the filtered VCF, or nothing (with a warning) when an
-// input is not given or names nothing. An engine of nothing means bedtools
-// when it is on PATH, else the built-in engine; only "bedtools" exactly selects
-// bedtools. Throws RuntimeError when bedtools is selected but not on PATH,
-// ValueError when the output path names an input, and whatever the engine throws.
+// input is not given or names nothing. Only "bedtools" exactly selects bedtools;
+// anything else, nothing included, the built-in engine. After the engine's own
+// messages, warns when the VCF has records, the catalog has intervals and no
+// record lies on a chromosome the catalog names. Throws RuntimeError when
+// bedtools is selected but not on PATH, ValueError when the output path names
+// an input, and whatever the engine throws.
 std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& full_repeat_path,
                                               const std::optional<std::string>& repeat_bed_file_path,
                                               std::optional<std::string> engine,

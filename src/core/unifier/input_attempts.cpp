@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "common/path_text.hpp"
+
 namespace callfold::unifier {
 
 InputBytes::InputBytes(const std::string& path) : path_(path), regular_(is_regular_file(path)) {
