@@ -7,6 +7,7 @@
 
 #include "common/errors.hpp"
 #include "host/py_errors.hpp"
+#include "host/py_interrupts.hpp"
 #include "host/py_logging.hpp"
 #include "host/py_text.hpp"
 #include "repeats/bedtools_engine.hpp"
@@ -45,11 +46,8 @@ nb::object filter(nb::handle full_repeat_path, nb::handle repeat_bed_file_path, 
     const auto bed = optional_path_argument(repeat_bed_file_path, "repeat_bed_file_path");
     const auto chosen = optional_text(engine, "engine");
     const auto output = optional_path_argument(output_path, "output_path");
-    std::optional<std::string> result;
-    {
-        nb::gil_scoped_release released;
-        result = core::filter_repeats_vcf(repeat, bed, chosen, output, callfold::py::root_logger_sink());
-    }
+    const std::optional<std::string> result = callfold::py::run_released(
+        [&] { return core::filter_repeats_vcf(repeat, bed, chosen, output, callfold::py::root_logger_sink()); });
     if (!result) return nb::none();
     return path_result(*result);
 }
@@ -60,8 +58,7 @@ void run_engine(nb::handle repeat_path, nb::handle bed_path, nb::handle output_p
     const std::string repeat = path_argument(repeat_path, "repeat_path");
     const std::string bed = path_argument(bed_path, "bed_path");
     const std::string output = path_argument(output_path, "output_path");
-    nb::gil_scoped_release released;
-    engine(repeat, bed, output);
+    callfold::py::run_released([&] { engine(repeat, bed, output); });
 }
 
 // The reference scan over any sequence of (start, end) pairs, compared as the
@@ -86,11 +83,7 @@ bool overlaps(nb::handle intervals, nb::handle start, nb::handle end) {
 
 nb::dict read_bed_intervals(nb::handle bed_path) {
     const std::string path = path_argument(bed_path, "bed_path");
-    core::Catalog catalog;
-    {
-        nb::gil_scoped_release released;
-        catalog = core::read_bed_intervals(path);
-    }
+    const core::Catalog catalog = callfold::py::run_released([&] { return core::read_bed_intervals(path); });
     nb::dict result;
     for (std::size_t i = 0; i < catalog.chromosomes.size(); ++i) {
         const auto& intervals = catalog.intervals[i];

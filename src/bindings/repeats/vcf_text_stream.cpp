@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "host/py_text.hpp"
+#include "host/py_interrupts.hpp"
 #include "host/py_paths.hpp"
 #include "repeats/vcf_source.hpp"
 
@@ -30,6 +31,7 @@ public:
 
     nb::str read() {
         require_open();
+        const InterruptScope interrupts(&host_signal_raised);
         try {
             return to_str(reader_->read_rest());
         } catch (...) {
@@ -50,6 +52,7 @@ private:
     std::string_view next_view() {
         require_open();
         std::string_view line;
+        const InterruptScope interrupts(&host_signal_raised);
         try {
             if (!reader_->next(line)) return {};
         } catch (...) {
@@ -87,11 +90,8 @@ void bind_vcf_text_stream(nb::module_& module) {
         "_open_vcf_text",
         [](nb::handle path) {
             const std::string file = path_argument(path, "path");
-            std::unique_ptr<callfold::LineStream> reader;
-            {
-                nb::gil_scoped_release released;
-                reader = callfold::repeats::open_vcf_text(file);
-            }
+            std::unique_ptr<callfold::LineStream> reader =
+                run_released([&] { return callfold::repeats::open_vcf_text(file); });
             return VcfTextStream(std::move(reader), file);
         },
         nb::arg("path"), nb::sig("def _open_vcf_text(path: str | os.PathLike[str]) -> _VcfTextStream"),
