@@ -43,10 +43,11 @@ void OutputFile::flush() {
     buffer_.clear();
 }
 
-void OutputFile::close() {
+void OutputFile::close(Durability durability) {
     if (!fd_.valid()) return;
     try {
         flush();
+        if (durability == Durability::synced) sync_file(fd_.get(), path_);
     } catch (...) {
         fd_.reset();
         throw;

@@ -11,6 +11,8 @@
 
 namespace callfold {
 
+enum class Durability { buffered, synced };
+
 class OutputFile {
 public:
     // Throws OsError when the file cannot be created or truncated.
@@ -31,8 +33,10 @@ public:
         buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     }
 
-    // Flushes and closes; throws OsError on a failed write or close.
-    void close();
+    // Flushes and closes; throws OsError on a failed write or close. Synced,
+    // the data is on the storage device before the file is closed (so that a
+    // full disk or a failing device is reported here, not lost).
+    void close(Durability durability = Durability::buffered);
 
 private:
     void flush();

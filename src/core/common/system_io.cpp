@@ -53,4 +53,12 @@ void write_all(int fd, std::string_view bytes, const std::string& path) {
     }
 }
 
+void sync_file(int fd, const std::string& path) {
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR) continue;
+        if (errno == EINVAL || errno == EROFS || errno == ENOTSUP) return;
+        throw OsError(errno, path);
+    }
+}
+
 }  // namespace callfold

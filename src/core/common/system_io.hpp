@@ -50,4 +50,8 @@ std::size_t read_some(int fd, char* buffer, std::size_t size, const std::string&
 // All of `bytes`; OsError naming `path`.
 void write_all(int fd, std::string_view bytes, const std::string& path);
 
+// fsync; OsError naming `path`, except where the file cannot be synced at all
+// (a pipe, a terminal, a device that keeps no data).
+void sync_file(int fd, const std::string& path);
+
 }  // namespace callfold

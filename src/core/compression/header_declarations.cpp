@@ -1,11 +1,14 @@
 #include "compression/header_declarations.hpp"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <thread>
 #include <optional>
 #include <unordered_set>
+
+#include "common/interruption.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -13,6 +16,8 @@ namespace {
 using StringSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
 
 constexpr std::size_t parallel_scan_records = 200000;
+// Records scanned between two looks at whether the work is to stop.
+constexpr std::size_t poll_every = 65536;
 constexpr std::string_view generic_description = "Not declared in the input header";
 
 // What the values of one key have shown.
@@ -480,18 +485,24 @@ std::vector<std::string> missing_declarations(const std::vector<std::string>& he
     std::optional<RecordScanner> later;
     if (split) later.emplace(header);
     std::exception_ptr later_error;
+    std::atomic<bool> stop{false};  // set when the caller's half fails, so the helper ends early
     std::thread helper;
     if (split)
         helper = std::thread([&] {
             try {
-                for (std::size_t i = middle; i < count; ++i) later->scan(records.record(i));
+                for (std::size_t i = middle; i < count && !(i % poll_every == 0 && stop.load()); ++i)
+                    later->scan(records.record(i));
             } catch (...) {
                 later_error = std::current_exception();
             }
         });
     try {
-        for (std::size_t i = 0; i < middle; ++i) scanner.scan(records.record(i));
+        for (std::size_t i = 0; i < middle; ++i) {
+            if (i % poll_every == 0) poll_interrupt();
+            scanner.scan(records.record(i));
+        }
     } catch (...) {
+        stop = true;
         if (helper.joinable()) helper.join();
         throw;
     }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/input_location.hpp"
+#include "common/interruption.hpp"
 #include "common/int_text.hpp"
 #include "common/line_stream.hpp"
 #include "common/py_whitespace.hpp"
@@ -195,6 +196,7 @@ std::vector<std::uint32_t> sorted_record_order(const VcfRecords& records, const 
     // ...then by POS within each contig, where it is not in order already.
     std::vector<std::pair<std::int64_t, std::uint32_t>> keyed;
     for (std::size_t r = 0; r < rank_count; ++r) {
+        poll_interrupt();
         const auto first = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r]);
         const auto last = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r + 1]);
         const bool in_order = std::is_sorted(

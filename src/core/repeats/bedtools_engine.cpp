@@ -1,14 +1,19 @@
 #include "repeats/bedtools_engine.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 #include "common/errors.hpp"
+#include "common/interruption.hpp"
+#include "common/output_file.hpp"
+#include "common/system_io.hpp"
 #include "repeats/path_identity.hpp"
 #include "common/path_text.hpp"
 
@@ -16,13 +21,6 @@ extern char** environ;
 
 namespace callfold::repeats {
 namespace {
-
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 struct SpawnSetup {
     posix_spawn_file_actions_t actions{};
@@ -55,15 +53,53 @@ void prepare(SpawnSetup& setup, int output_fd) {
     check(posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGDEF), bedtools_program);
 }
 
-int wait_for(pid_t child) {
-    int status = 0;
-    for (;;) {
-        if (::waitpid(child, &status, 0) >= 0) break;
-        if (errno != EINTR) throw OsError(errno, bedtools_program);
+// A started child, ended on every way out: one still running when the work
+// stops (an interrupt, a failed write) is terminated and reaped.
+class Child {
+public:
+    explicit Child(pid_t pid) : pid_(pid) {}
+    ~Child() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
     }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return -WTERMSIG(status);
-    return status;
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // The exit status, negative for the signal that ended it.
+    int wait() {
+        int status = 0;
+        for (;;) {
+            if (::waitpid(pid_, &status, 0) >= 0) break;
+            if (errno != EINTR) throw OsError(errno, bedtools_program);
+            poll_interrupt();
+        }
+        pid_ = 0;
+        if (WIFEXITED(status)) return WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) return -WTERMSIG(status);
+        return status;
+    }
+
+private:
+    pid_t pid_;
+};
+
+// Copies what the child writes into the pipe to `output` until the child
+// closes it, looking for an interrupt at least every tenth of a second.
+void copy_child_output(int pipe_fd, OutputFile& output) {
+    std::vector<char> buffer(std::size_t{1} << 16);
+    for (;;) {
+        pollfd ready{pipe_fd, POLLIN, 0};
+        const int events = ::poll(&ready, 1, 100);
+        if (events < 0 && errno != EINTR) throw OsError(errno, bedtools_program);
+        poll_interrupt();
+        if (events <= 0) continue;
+        const std::size_t got = read_some(pipe_fd, buffer.data(), buffer.size(), bedtools_program);
+        if (got == 0) return;
+        output.write(std::string_view(buffer.data(), got));
+    }
 }
 
 }  // namespace
@@ -79,24 +115,33 @@ void intersect_with_bedtools(const std::string& repeat_path, const std::string& 
     require_path_text(output_path);
     refuse_output_over_inputs(repeat_path, bed_path, output_path);
 
-    Descriptor output{::open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)};
-    if (output.fd < 0) throw OsError(errno, output_path);
+    OutputFile output(output_path);
 
     const std::vector<std::string> arguments = bedtools_arguments(repeat_path, bed_path);
     std::vector<char*> argv;
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
-    SpawnSetup setup;
-    prepare(setup, output.fd);
-    pid_t child = 0;
-    const int started = posix_spawnp(&child, bedtools_program, &setup.actions, &setup.attributes, argv.data(), environ);
-    if (started != 0) throw OsError(started, bedtools_program);
+    // bedtools exits 0 even when its own writes fail, so it writes into a pipe
+    // and every write to the output file is made and checked here.
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) throw OsError(errno, bedtools_program);
+    FileDescriptor pipe_read(ends[0]);
+    FileDescriptor pipe_write(ends[1]);
 
-    const int status = wait_for(child);
-    const int fd = output.fd;
-    output.fd = -1;
-    if (::close(fd) != 0 && errno != EINTR) throw OsError(errno, output_path);
+    SpawnSetup setup;
+    prepare(setup, pipe_write.get());
+    pid_t pid = 0;
+    const int started = posix_spawnp(&pid, bedtools_program, &setup.actions, &setup.attributes, argv.data(), environ);
+    if (started != 0) throw OsError(started, bedtools_program);
+    Child child(pid);
+    pipe_write.reset();  // the child holds the only writing end
+
+    copy_child_output(pipe_read.get(), output);
+    const int status = child.wait();
+    // A Ctrl-C at a terminal reaches bedtools too: the user stopped the work, it did not fail.
+    poll_interrupt();
+    output.close(Durability::synced);
     if (status != 0) throw ChildProcessError(status, arguments);
 }
 

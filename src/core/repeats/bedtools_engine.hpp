@@ -1,5 +1,5 @@
-// The catalog intersection by the external program: `bedtools intersect` with
-// its standard output going straight into the output file.
+// The catalog intersection by the external program: `bedtools intersect`, its
+// standard output copied into the output file.
 #pragma once
 
 #include <string>
@@ -15,9 +15,11 @@ std::vector<std::string> bedtools_arguments(const std::string& repeat_path, cons
 // Refuses an output path naming either input (ValueError), creates or
 // truncates the output file (OsError when it cannot), starts bedtools found
 // through PATH (OsError with the program name when it cannot be started; the
-// output file then exists and is empty), waits for it without a time limit and
-// throws ChildProcessError with its exit status (negative: the signal that
-// ended it) unless that is zero.
+// output file then exists and is empty), copies its standard output into the
+// file, checking every write, the flush and the sync (OsError), waits for it
+// without a time limit and throws ChildProcessError with its exit status
+// (negative: the signal that ended it) unless that is zero. On an interrupt
+// the child is terminated and reaped before Interrupted is thrown.
 void intersect_with_bedtools(const std::string& repeat_path, const std::string& bed_path,
                              const std::string& output_path);
 
