@@ -102,6 +102,14 @@ def test_interrupt_stops_a_long_call(tmp_path, fifo_input, call):
     assert [p.name for p in out.parent.iterdir()] in ([], ["unified.vcf"])
 
 
+def test_first_interrupt_stops_get_lines_on_a_fifo_nobody_writes(tmp_path):
+    fifo = tmp_path / "calls.vcf"
+    os.mkfifo(fifo)
+    took, done = interrupt(f"import Callfold.unifier as u; u.get_lines({str(fifo)!r})")
+    assert done.stderr.strip().splitlines()[-1] == "KeyboardInterrupt"
+    assert took < GRACE
+
+
 def test_interrupt_stops_unify_lines_and_sort_keeping_the_unsorted_file(tmp_path):
     # unify_lines writing into a FIFO that nobody reads blocks; sorting a file keeps it.
     target = tmp_path / "unified.vcf"

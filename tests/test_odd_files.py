@@ -94,6 +94,9 @@ def test_names_that_are_not_utf8_work_end_to_end(tmp_path, caplog):
     sv, output = directory / f"{ODD}.sv.vcf", directory / f"{ODD}.vcf"
     sv.write_text(HEADER + RECORD)
     assert unifier.get_lines(str(sv)) == [HEADER.splitlines(keepends=True)[0], HEADER.splitlines(keepends=True)[1], RECORD]
+    assert unifier.read_struct_lines({"sv": str(sv)})["sv"] == unifier.get_lines(str(sv))
+    with repeats._open_vcf_text(str(sv)) as stream:
+        assert stream.name == str(sv)
     result = Callfold.run(str(output), sv_path=str(sv))
     assert result == str(output) + ".gz" and os.path.exists(result) and not output.exists()
     assert ("Created unified vcf file at %s", (str(output),)) in [(r.msg, r.args) for r in caplog.records]
@@ -103,6 +106,20 @@ def test_names_that_are_not_utf8_work_end_to_end(tmp_path, caplog):
     filtered = repeats.filter_repeats_vcf(str(sv), str(catalog))
     assert filtered == str(directory / f"{ODD}.sv_filtered.vcf")
     assert Path(filtered).read_text() == HEADER + RECORD
+    assert ("Filtering %s against %s with the %s engine", (str(sv), str(catalog), "builtin")) in [
+        (r.msg, r.args) for r in caplog.records]
+
+
+def test_odd_names_reach_bedtools_intact(tmp_path, require_tool):
+    require_tool("bedtools")
+    directory = tmp_path / ODD
+    directory.mkdir()
+    vcf, catalog = directory / "r.vcf", directory / "c.bed"
+    vcf.write_text(HEADER + RECORD)
+    catalog.write_text("chr1\t57367043\t57367121\tDAB1\n")
+    output = directory / f"{ODD}.out.vcf"
+    assert repeats.filter_repeats_vcf(str(vcf), str(catalog), engine="bedtools", output_path=str(output)) == str(output)
+    assert output.read_text() == HEADER + RECORD
 
 
 def test_odd_names_in_errors_and_guards(tmp_path):
