@@ -1,4 +1,4 @@
-"""The disease-locus catalogs shipped in Callfold/data: the files exactly as their
+"""The disease-locus catalogs shipped in src/Callfold/data: the files exactly as their
 source published them, their licence beside them, and the installed package
 carrying all of it."""
 
@@ -12,7 +12,7 @@ import pytest
 
 from Callfold import repeats
 
-DATA = Path(__file__).resolve().parents[1] / "Callfold" / "data"
+DATA = Path(__file__).resolve().parents[1] / "src" / "Callfold" / "data"
 CATALOGS = [
     "STRchive-disease-loci.hg38.TRGT.bed",
     "STRchive-disease-loci.hg19.TRGT.bed",

@@ -28,11 +28,11 @@ def test_shipped_catalog_is_found_in_the_installed_package():
     module_dir = os.path.dirname(os.path.abspath(repeats.__file__))
     assert path == os.path.join(module_dir, "data", repeats._BUNDLED_CATALOG)
     # The module in use comes from an installed wheel, whose record lists the catalog.
-    assert not Path(module_dir).resolve().is_relative_to(REPO / "Callfold")
+    assert not Path(module_dir).resolve().is_relative_to(REPO / "src" / "Callfold")
     distribution = importlib.metadata.distribution("callfold")
     installed = [f for f in distribution.files if f.name == repeats._BUNDLED_CATALOG]
     assert [Path(distribution.locate_file(f)).resolve() for f in installed] == [Path(path).resolve()]
-    assert Path(path).read_bytes() == (REPO / "Callfold" / "data" / repeats._BUNDLED_CATALOG).read_bytes()
+    assert Path(path).read_bytes() == (REPO / "src" / "Callfold" / "data" / repeats._BUNDLED_CATALOG).read_bytes()
 
 
 def test_catalog_path_follows_the_module_file_and_is_not_tested(monkeypatch, tmp_path):

@@ -219,3 +219,14 @@ def test_logging_reaches_handlers_as_it_happens(tmp_path, data_copy, spy):
         root.setLevel(old_level)
     assert seen[0] == ("INFO", "Filtered 2 SV records with FILTER in ['InvBreakpoint'] from the unified VCF", False)
     assert seen[-1] == ("INFO", f"Created unified vcf file at {tmp_path / 'u.vcf'}", True)
+
+
+def test_run_with_hands_the_unified_file_to_the_given_sort_step(tmp_path, data_copy):
+    seen = []
+    output = str(tmp_path / "unified.vcf")
+    result = unifier._run_with(lambda path: seen.append(path) or "sorted", output, data_copy("sv.vcf"),
+                               skip_svtype=True, drop_sv_filters="InvBreakpoint")
+    assert (result, seen) == ("sorted", [output])
+    text = Path(output).read_text()
+    assert "sv.inv.bp1" not in text and "sv.del.2" in text
+    assert unifier._run_with(lambda path: pytest.fail("no sort without a donor"), output) is None

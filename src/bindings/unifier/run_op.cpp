@@ -1,4 +1,5 @@
-// run: the whole job, from input paths to the sorted BGZF file.
+// run: the whole job, from input paths to the sorted BGZF file; _run_with, the
+// same job with the caller's own sorting step (the command line's, which indexes).
 #include <nanobind/nanobind.h>
 
 #include "host/py_interrupts.hpp"
@@ -10,33 +11,43 @@
 #include "unifier/whole_job.hpp"
 
 namespace callfold::py {
+namespace {
+
+// Unifies into output_path and hands the written file to `sort`; None when no
+// input could donate a header (the sort step is then not called).
+nb::object run_job(nb::handle sort, nb::handle output_path, nb::handle sv_path, nb::handle cnv_path,
+                   nb::handle repeat_path, nb::handle roh_bed_path, nb::handle skip_svtype,
+                   nb::handle drop_sv_filters) {
+    unifier::RecordOptions record;
+    record.repeat_marking = is_true(skip_svtype) ? unifier::RepeatMarking::never : unifier::RepeatMarking::detect;
+    // The tokens as an immutable copy: a single text is one token.
+    const std::vector<std::string> filters =
+        filter_tokens(PyUnicode_Check(drop_sv_filters.ptr()) ? drop_sv_filters : nb::tuple(drop_sv_filters));
+
+    const std::string output = path_argument(output_path, "output_path");
+    unifier::InputPaths paths;
+    const std::array<nb::handle, unifier::file_type_count> given = {sv_path, cnv_path, repeat_path, roh_bed_path};
+    constexpr const char* names[] = {"sv_path", "cnv_path", "repeat_path", "roh_bed_path"};
+    for (std::size_t type = 0; type < unifier::file_type_count; ++type)
+        if (!given[type].is_none()) paths[type] = path_argument(given[type], names[type]);
+
+    const bool written =
+        run_released([&] { return unifier::unify_files(paths, output, filters, record, root_logger_sink()); });
+    if (!written) return nb::none();
+    return sort(output_path);
+}
+
+}  // namespace
 
 void def_run(nb::module_& m) {
     m.def(
         "run",
         [](nb::handle output_path, nb::handle sv_path, nb::handle cnv_path, nb::handle repeat_path,
            nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters) -> nb::object {
-            nb::module_ unifier_module = nb::module_::import_("Callfold.unifier");
-            nb::object tokens = PyUnicode_Check(drop_sv_filters.ptr()) ? nb::make_tuple(drop_sv_filters)
-                                                                       : nb::tuple(drop_sv_filters);
-            nb::object options = unifier_module.attr("UnifyOptions")(
-                nb::arg("add_repeat_svtype").none() = is_true(skip_svtype) ? nb::object(nb::bool_(false)) : nb::none(),
-                nb::arg("drop_sv_filters").none() = tokens);
-
-            const std::string output = path_argument(output_path, "output_path");
-            unifier::InputPaths paths;
-            const std::array<nb::handle, unifier::file_type_count> given = {sv_path, cnv_path, repeat_path, roh_bed_path};
-            constexpr const char* names[] = {"sv_path", "cnv_path", "repeat_path", "roh_bed_path"};
-            for (std::size_t type = 0; type < unifier::file_type_count; ++type)
-                if (!given[type].is_none()) paths[type] = path_argument(given[type], names[type]);
-            const unifier::RecordOptions record = record_options(options);
-            const std::vector<std::string> filters = py::drop_sv_filters(options);
-
-            const bool written =
-                run_released([&] { return unifier::unify_files(paths, output, filters, record, root_logger_sink()); });
-            if (!written) return nb::none();
             // Looked up now, not at load, so that a replacement bound later is the one called.
-            return unifier_module.attr("sort_and_compress")(output_path);
+            nb::object sort = nb::module_::import_("Callfold.unifier").attr("sort_and_compress");
+            return run_job(sort, output_path, sv_path, cnv_path, repeat_path, roh_bed_path, skip_svtype,
+                           drop_sv_filters);
         },
         nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(), nb::arg("cnv_path").none() = nb::none(),
         nb::arg("repeat_path").none() = nb::none(), nb::arg("roh_bed_path").none() = nb::none(),
@@ -50,6 +61,24 @@ void def_run(nb::module_& m) {
         "their SV records out; skip_svtype true never adds \"SVTYPE=\" to repeat records.\n"
         "ValueError when output_path, or its compressed name, is one of the inputs, or when\n"
         "an appended input's sample columns disagree with the header donor's.");
+
+    m.def(
+        "_run_with",
+        [](nb::handle sort, nb::handle output_path, nb::handle sv_path, nb::handle cnv_path, nb::handle repeat_path,
+           nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters) -> nb::object {
+            return run_job(sort, output_path, sv_path, cnv_path, repeat_path, roh_bed_path, skip_svtype,
+                           drop_sv_filters);
+        },
+        nb::arg("sort"), nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(),
+        nb::arg("cnv_path").none() = nb::none(), nb::arg("repeat_path").none() = nb::none(),
+        nb::arg("roh_bed_path").none() = nb::none(), nb::arg("skip_svtype").none() = false,
+        nb::arg("drop_sv_filters").none() = nb::tuple(),
+        nb::sig("def _run_with(sort: Callable[[str], str], output_path: str, sv_path: Optional[str] = None, "
+                "cnv_path: Optional[str] = None, repeat_path: Optional[str] = None, "
+                "roh_bed_path: Optional[str] = None, skip_svtype: bool = False, "
+                "drop_sv_filters: Sequence[str] = ()) -> Optional[str]"),
+        "run with its sorting step given: sort(output_path) is called with the unified file and\n"
+        "its result returned (for a step that also writes an index).");
 }
 
 }  // namespace callfold::py
