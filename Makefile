@@ -1,10 +1,10 @@
 # make demo: install everything and unify the shipped example.
-# make test: install and run the whole test suite on CPython 3.11 and 3.14.
+# make test: install and run the whole test suite on every supported CPython installed
+#   (3.11 to 3.14; with CI=true all of them are required). make test-default: python3 only.
 # make fuzz: every parser of the core under libFuzzer with ASan/UBSan, FUZZ_SECONDS each.
 # make sanitize: the suite against a build with AddressSanitizer and UBSan (the preload reaches
 # child processes too; bedtools itself trips alloc-dealloc-mismatch, so that check is off).
 VENV ?= .venv
-VENV_314 ?= .venv-3.14
 VENV_ASAN ?= .venv-asan
 SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 PYTHON ?= python3
@@ -13,7 +13,7 @@ FUZZ_TARGETS = line_stream int_text unifier_rules repeat_spans catalog sort_and_
 # -P keeps the source tree off sys.path, so tests import the installed package.
 PYTEST = -P -m pytest -p no:cacheprovider
 
-.PHONY: demo install test test-default test-3.14 sanitize fuzz clean
+.PHONY: demo install test test-default sanitize fuzz clean
 
 install:
 	VENV=$(VENV) ./setup.sh $(PYTHON)
@@ -21,17 +21,11 @@ install:
 demo: install
 	$(VENV)/bin/python -P scripts/demo.py
 
-test: test-default test-3.14
+test:
+	scripts/test_supported_pythons.sh
 
 test-default: install
 	$(VENV)/bin/python $(PYTEST) tests
-
-# CPython 3.14 from the workplace's installer when it is there, else whatever python3.14 is installed.
-test-3.14:
-	py="$$( { [ -f ../shared/tools/python314.sh ] && bash ../shared/tools/python314.sh 2>/dev/null | tail -n 1; } \
-	  || command -v python3.14 || echo /opt/python3.14/bin/python3.14 )"; \
-	VENV=$(VENV_314) ./setup.sh "$$py"
-	$(VENV_314)/bin/python $(PYTEST) tests
 
 sanitize:
 	VENV=$(VENV_ASAN) ./setup.sh $(PYTHON)
@@ -53,4 +47,4 @@ fuzz:
 	done
 
 clean:
-	rm -rf build demo-output $(VENV) $(VENV_314) $(VENV_ASAN)
+	rm -rf build demo-output $(VENV) .venv-3.* $(VENV_ASAN)

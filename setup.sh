@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Installs everything Callfold needs on a Debian machine and builds it into a
 # virtual environment: ./setup.sh [python]   (default: python3; venv in $VENV or .venv)
+# Nothing is rebuilt when no source changed since the environment's last build.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PYTHON="${1:-${PYTHON:-python3}}"
 VENV="${VENV:-.venv}"
+STAMP="$VENV/.callfold-built"
 DEBIAN_PACKAGES=(g++ make zlib1g-dev libdeflate-dev bedtools tabix bcftools)
+
+# Debian's own interpreters keep venv and the C headers in packages of their own.
+if [[ "$(readlink -f "$(command -v "$PYTHON")")" == /usr/bin/python3* ]]; then
+  version=$("$PYTHON" -c 'import sys; print("%d.%d" % sys.version_info[:2])')
+  DEBIAN_PACKAGES+=("python$version-venv" "python$version-dev")
+fi
 
 missing=()
 for package in "${DEBIAN_PACKAGES[@]}"; do
@@ -22,7 +30,14 @@ fi
 
 if [[ ! -x "$VENV/bin/python" ]]; then
   "$PYTHON" -m venv "$VENV"
+  rm -f "$STAMP"
+fi
+# Up to date when no file the build reads is newer than the last build.
+if [[ -f "$STAMP" && -z "$(find src CMakeLists.txt pyproject.toml setup.sh -newer "$STAMP" -print -quit)" ]]; then
+  echo "Callfold is up to date in $VENV ($("$VENV/bin/python" --version))"
+  exit 0
 fi
 "$VENV/bin/python" -m pip install -q --upgrade pip
 "$VENV/bin/python" -m pip install -q ".[test]"
+touch "$STAMP"
 echo "Callfold installed in $VENV ($("$VENV/bin/python" --version))"

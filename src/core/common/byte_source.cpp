@@ -16,7 +16,11 @@ namespace {
 class FileSource final : public ByteSource {
 public:
     FileSource(FileDescriptor fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
-    std::size_t read(char* buffer, std::size_t size) override { return read_some(fd_.get(), buffer, size, path_); }
+    // Every read may wait on a pipe that trickles: look for an interrupt before each.
+    std::size_t read(char* buffer, std::size_t size) override {
+        poll_interrupt();
+        return read_some(fd_.get(), buffer, size, path_);
+    }
     const std::string& name() const override { return path_; }
 
 private:
