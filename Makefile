@@ -1,6 +1,7 @@
 # make demo: install everything and unify the shipped example.
 # make test: install and run the whole test suite on every supported CPython installed
 #   (3.11 to 3.14; with CI=true all of them are required). make test-default: python3 only.
+# make check-types: the stubs against the built modules (mypy's stubtest) and a typed caller under mypy --strict.
 # make fuzz: every parser of the core under libFuzzer with ASan/UBSan, FUZZ_SECONDS each.
 # make sanitize: the suite against a build with AddressSanitizer and UBSan (the preload reaches
 # child processes too; bedtools itself trips alloc-dealloc-mismatch, so that check is off).
@@ -13,7 +14,7 @@ FUZZ_TARGETS = line_stream int_text unifier_rules repeat_spans catalog sort_and_
 # -P keeps the source tree off sys.path, so tests import the installed package.
 PYTEST = -P -m pytest -p no:cacheprovider
 
-.PHONY: demo install test test-default sanitize fuzz clean
+.PHONY: demo install test test-default check-types sanitize fuzz clean
 
 install:
 	VENV=$(VENV) ./setup.sh $(PYTHON)
@@ -26,6 +27,11 @@ test:
 
 test-default: install
 	$(VENV)/bin/python $(PYTEST) tests
+
+# Both read the installed package (the source tree is never on the path: -P, src/ layout).
+check-types: install
+	$(VENV)/bin/python -P -m mypy.stubtest --allowlist tests/typing/stubtest-allowlist.txt Callfold
+	$(VENV)/bin/python -P -m mypy --strict --cache-dir build/mypy tests/typing/user_script.py
 
 sanitize:
 	VENV=$(VENV_ASAN) ./setup.sh $(PYTHON)

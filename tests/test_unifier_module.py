@@ -12,7 +12,7 @@ import Callfold.compression
 import Callfold.unifier as unifier
 
 OPERATIONS = [
-    ("get_lines", "(file_path: str) -> List[str]"),
+    ("get_lines", "(file_path: str | os.PathLike[str]) -> List[str]"),
     ("is_empty", "(lines: Iterable[str]) -> bool"),
     ("vcf_header_from_lines", "(vcf_lines: Iterable[str]) -> str"),
     ("is_valid_line", "(line: str) -> bool"),
@@ -28,18 +28,19 @@ OPERATIONS = [
     ),
     (
         "unify_lines",
-        "(files_lines: Dict[str, Optional[List[str]]], output_path: str, options: Optional[UnifyOptions] = None)"
-        " -> Optional[str]",
+        "(files_lines: Dict[str, Optional[List[str]]], output_path: str | os.PathLike[str],"
+        " options: Optional[UnifyOptions] = None) -> str | os.PathLike[str] | None",
     ),
     (
         "read_struct_lines",
-        "(struct_files: Dict[str, Optional[str]], options: Optional[UnifyOptions] = None)"
-        " -> Dict[str, Optional[List[str]]]",
+        "(struct_files: collections.abc.Mapping[str, str | os.PathLike[str] | None],"
+        " options: Optional[UnifyOptions] = None) -> Dict[str, Optional[List[str]]]",
     ),
     (
         "run",
-        "(output_path: str, sv_path: Optional[str] = None, cnv_path: Optional[str] = None,"
-        " repeat_path: Optional[str] = None, roh_bed_path: Optional[str] = None, skip_svtype: bool = False,"
+        "(output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None,"
+        " cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None,"
+        " roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False,"
         " drop_sv_filters: Sequence[str] = ()) -> Optional[str]",
     ),
 ]

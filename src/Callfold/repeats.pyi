@@ -3,12 +3,11 @@ intersection or, when named, by running `bedtools intersect`."""
 
 import collections.abc
 import os
-import types
 from typing import Final, final
 
-_BUNDLED_CATALOG: Final[str]
-BEDTOOLS: Final[str]
-BUILTIN: Final[str]
+_BUNDLED_CATALOG: Final = "STRchive-disease-loci.hg38.TRGT.bed"
+BEDTOOLS: Final = "bedtools"
+BUILTIN: Final = "builtin"
 
 def default_repeat_catalog_path() -> str:
     """Path of the catalog BED shipped with the module (data/<_BUNDLED_CATALOG> beside it)."""
@@ -67,9 +66,4 @@ class _VcfTextStream:
     @property
     def name(self) -> str: ...
     def __enter__(self) -> _VcfTextStream: ...
-    def __exit__(
-        self,
-        exc_type: type[BaseException] | None,
-        exc_value: BaseException | None,
-        traceback: types.TracebackType | None,
-    ) -> None: ...
+    def __exit__(self, *args: object) -> None: ...

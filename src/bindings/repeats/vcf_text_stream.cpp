@@ -74,14 +74,16 @@ void bind_vcf_text_stream(nb::module_& module) {
     nb::class_<VcfTextStream>(module, "_VcfTextStream",
                               "Lines of a VCF as str, each with its \"\\n\" (the last may lack it), read\n"
                               "as strict UTF-8 with universal newlines; gzip members are read in turn.")
-        .def("__iter__", [](nb::handle self) { return nb::borrow(self); })
+        .def("__iter__", [](nb::handle self) { return nb::borrow(self); },
+             nb::sig("def __iter__(self) -> _VcfTextStream"))
         .def("__next__", &VcfTextStream::next_line)
         .def("readline", &VcfTextStream::readline, "The next line, or \"\" at the end.")
         .def("read", &VcfTextStream::read, "Everything not read yet, as one str.")
         .def("close", &VcfTextStream::close, "Release the file; later reads raise ValueError.")
         .def_prop_ro("closed", &VcfTextStream::closed)
         .def_prop_ro("name", [](const VcfTextStream& stream) { return path_result(stream.name()); })
-        .def("__enter__", [](nb::handle self) { return nb::borrow(self); })
+        .def("__enter__", [](nb::handle self) { return nb::borrow(self); },
+             nb::sig("def __enter__(self) -> _VcfTextStream"))
         .def(
             "__exit__", [](VcfTextStream& stream, nb::args) { stream.close(); },
             nb::sig("def __exit__(self, *args: object) -> None"));

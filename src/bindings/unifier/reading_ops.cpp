@@ -64,7 +64,7 @@ void def_get_lines(nb::module_& m) {
             run_released([&] { unifier::stream_lines(path, sink); });
             return result;
         },
-        nb::arg("file_path").none(), nb::sig("def get_lines(file_path: str) -> List[str]"),
+        nb::arg("file_path").none(), nb::sig("def get_lines(file_path: str | os.PathLike[str]) -> List[str]"),
         "Read a plain or gzip-compressed text file into its lines, each with its \"\\n\".\n\n"
         "The file is first read as gzip (all members of a BGZF file in turn); when that fails\n"
         "for any reason it is read again as plain UTF-8, whose errors reach the caller.");
@@ -132,7 +132,8 @@ void def_read_struct_lines(nb::module_& m) {
             return result;
         },
         nb::arg("struct_files").none(), nb::arg("options").none() = nb::none(),
-        nb::sig("def read_struct_lines(struct_files: Dict[str, Optional[str]], options: Optional[UnifyOptions] = None) "
+        nb::sig("def read_struct_lines(struct_files: collections.abc.Mapping[str, str | os.PathLike[str] | None], "
+                "options: Optional[UnifyOptions] = None) "
                 "-> Dict[str, Optional[List[str]]]"),
         "Read every present input in the order sv, cnv, repeats, roh into its lines.\n\n"
         "SV lines lose the records dropped by options.drop_sv_filters. An input with no path,\n"

@@ -52,8 +52,9 @@ void def_run(nb::module_& m) {
         nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(), nb::arg("cnv_path").none() = nb::none(),
         nb::arg("repeat_path").none() = nb::none(), nb::arg("roh_bed_path").none() = nb::none(),
         nb::arg("skip_svtype").none() = false, nb::arg("drop_sv_filters").none() = nb::tuple(),
-        nb::sig("def run(output_path: str, sv_path: Optional[str] = None, cnv_path: Optional[str] = None, "
-                "repeat_path: Optional[str] = None, roh_bed_path: Optional[str] = None, skip_svtype: bool = False, "
+        nb::sig("def run(output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None, "
+                "cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None, "
+                "roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False, "
                 "drop_sv_filters: Sequence[str] = ()) -> Optional[str]"),
         "Unify the inputs into output_path, then sort and BGZF-compress it.\n\n"
         "Returns the path of the compressed file (the uncompressed one does not remain), or\n"
@@ -73,9 +74,10 @@ void def_run(nb::module_& m) {
         nb::arg("cnv_path").none() = nb::none(), nb::arg("repeat_path").none() = nb::none(),
         nb::arg("roh_bed_path").none() = nb::none(), nb::arg("skip_svtype").none() = false,
         nb::arg("drop_sv_filters").none() = nb::tuple(),
-        nb::sig("def _run_with(sort: Callable[[str], str], output_path: str, sv_path: Optional[str] = None, "
-                "cnv_path: Optional[str] = None, repeat_path: Optional[str] = None, "
-                "roh_bed_path: Optional[str] = None, skip_svtype: bool = False, "
+        nb::sig("def _run_with(sort: Callable[[str | os.PathLike[str]], str], "
+                "output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None, "
+                "cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None, "
+                "roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False, "
                 "drop_sv_filters: Sequence[str] = ()) -> Optional[str]"),
         "run with its sorting step given: sort(output_path) is called with the unified file and\n"
         "its result returned (for a step that also writes an index).");

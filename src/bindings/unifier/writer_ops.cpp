@@ -69,8 +69,8 @@ void def_unify_lines(nb::module_& m) {
             return written ? nb::borrow(output_path) : nb::none();
         },
         nb::arg("files_lines").none(), nb::arg("output_path").none(), nb::arg("options").none() = nb::none(),
-        nb::sig("def unify_lines(files_lines: Dict[str, Optional[List[str]]], output_path: str, "
-                "options: Optional[UnifyOptions] = None) -> Optional[str]"),
+        nb::sig("def unify_lines(files_lines: Dict[str, Optional[List[str]]], output_path: str | os.PathLike[str], "
+                "options: Optional[UnifyOptions] = None) -> str | os.PathLike[str] | None"),
         "Write the unsorted unified VCF at output_path and return output_path.\n\n"
         "The first present of sv, cnv, repeats donates the header; the records of the other\n"
         "inputs follow in the order cnv, repeats, roh. None (and an empty file) when no input\n"
