@@ -19,6 +19,9 @@ namespace nb = nanobind;
 // which is kept for raise_interrupted.
 bool host_signal_raised();
 
+// Keeps the error being raised for raise_interrupted.
+void keep_raised_error();
+
 // Raises the error kept by host_signal_raised (KeyboardInterrupt when none was kept).
 void raise_interrupted();
 
