@@ -3,7 +3,7 @@
 import gzip as gzip
 import logging as logging
 from dataclasses import dataclass as dataclass, field as field
-from typing import IO, Any, Dict as Dict, Final, Iterable as Iterable, List as List, Optional as Optional, Sequence as Sequence
+from typing import IO, Any, Callable, Dict as Dict, Final, Iterable as Iterable, List as List, Optional as Optional, Sequence as Sequence
 
 from Callfold.compression import sort_and_compress as sort_and_compress
 
@@ -57,3 +57,6 @@ def run(
     skip_svtype: bool = False,
     drop_sv_filters: Sequence[str] = (),
 ) -> Optional[str]: ...
+def _set_progress(callback: Callable[[int], object] | None, min_interval: float = 0.25) -> None:
+    """Register callback(bytes_done) for this module's long calls (None to stop): called with
+    the GIL held at most once per min_interval seconds; an error it raises stops the call."""

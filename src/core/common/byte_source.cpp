@@ -9,6 +9,7 @@
 
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
+#include "common/progress.hpp"
 
 namespace callfold {
 namespace {
@@ -16,7 +17,11 @@ namespace {
 class FileSource final : public ByteSource {
 public:
     FileSource(FileDescriptor fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
-    std::size_t read(char* buffer, std::size_t size) override { return read_some(fd_.get(), buffer, size, path_); }
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t got = read_some(fd_.get(), buffer, size, path_);
+        report_progress(got);
+        return got;
+    }
     const std::string& name() const override { return path_; }
 
 private:
