@@ -19,7 +19,8 @@ import pysam
 import pytest
 
 import Callfold
-from Callfold import compression, repeats
+from Callfold import repeats
+from index_probe import sort_step_writes_index
 
 ENTRY_POINTS = {
     "module": [sys.executable, "-P", "-m", "Callfold"],
@@ -168,16 +169,6 @@ def test_unify_removes_the_index_of_the_file_it_replaces(tmp_path, inputs, suffi
     assert f"INFO: Removed {stale}, the index of the file being replaced" in done.stderr
 
 
-def sort_step_writes_index() -> bool:
-    try:
-        compression.sort_and_compress(os.path.join(os.sep, "nonexistent", "probe.vcf"), index=True)
-    except TypeError:
-        return False
-    except OSError:
-        return True
-    return True
-
-
 @pytest.mark.skipif(not sort_step_writes_index(), reason="this build's sort step writes no index")
 @pytest.mark.parametrize("option, suffix", [("--index", ".tbi"), ("--csi", ".csi")])
 def test_unify_writes_the_index(tmp_path, inputs, option, suffix):
@@ -186,7 +177,9 @@ def test_unify_writes_the_index(tmp_path, inputs, option, suffix):
     assert done.returncode == 0, done.stderr
     assert done.stdout == f"{output}.gz\n{output}.gz{suffix}\n"
     with pysam.VariantFile(f"{output}.gz", index_filename=f"{output}.gz{suffix}") as unified:
-        assert [record.id for record in unified.fetch("chr2")][:1] == ["sv.del.2"]
+        on_chr2 = [record.id for record in unified if record.chrom == "chr2"]
+        assert [record.id for record in unified.fetch("chr2")] == on_chr2
+        assert "sv.del.2" in on_chr2
 
 
 # --- failures ---------------------------------------------------------------------------------
