@@ -300,6 +300,7 @@ def test_filter_repeats_output_and_catalog_named(tmp_path, inputs, require_tool)
                     "--engine", "bedtools", "--output", str(output))
     assert done.returncode == 0, done.stderr
     assert done.stdout == f"{output}\n"
+    assert f"against {catalog} with the bedtools engine" in done.stderr
     records = [line.split("\t")[1] for line in output.read_text().splitlines() if not line.startswith("#")]
     assert records == ["63912684"]
 

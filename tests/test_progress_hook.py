@@ -90,16 +90,6 @@ def test_an_error_in_the_callable_stops_the_call(call, large_vcf, tmp_path):
     assert not os.path.exists(str(large_vcf) + ".gz")
 
 
-def test_registration_belongs_to_its_module(large_vcf, tmp_path):
-    heard: list[int] = []
-    unifier._set_progress(heard.append, min_interval=0)
-    try:
-        compression.sort_and_compress(str(large_vcf))
-    finally:
-        unifier._set_progress(None)
-    assert heard == []
-
-
 @pytest.mark.parametrize("module", [unifier, compression, repeats], ids=lambda module: module.__name__)
 @pytest.mark.parametrize(
     "arguments, error",
