@@ -102,6 +102,25 @@ def test_interrupt_stops_a_long_call(tmp_path, fifo_input, call):
     assert [p.name for p in out.parent.iterdir()] in ([], ["unified.vcf"])
 
 
+@pytest.mark.parametrize("call", ["sort_and_compress", "get_lines", "builtin engine"])
+def test_the_signal_handlers_own_error_reaches_the_caller(tmp_path, fifo_input, call):
+    # Every module loaded: the error must not depend on which module's translator raises it.
+    bed = tmp_path / "catalog.bed"
+    bed.write_text("chr1\t100\t200\tL1\n")
+    took, done = interrupt(f"""
+        import signal
+        from Callfold import compression, repeats, unifier
+        class Stopped(Exception):
+            pass
+        def stop(signum, frame):
+            raise Stopped("stopped by the host's handler")
+        signal.signal(signal.SIGINT, stop)
+        {CALLS[call].format(fifo=str(fifo_input), out=str(tmp_path / 'out.vcf'), bed=str(bed))}
+    """)
+    assert done.stderr.strip().splitlines()[-1] == "Stopped: stopped by the host's handler", done.stderr
+    assert took < GRACE
+
+
 def test_first_interrupt_stops_get_lines_on_a_fifo_nobody_writes(tmp_path):
     fifo = tmp_path / "calls.vcf"
     os.mkfifo(fifo)

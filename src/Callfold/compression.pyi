@@ -1,4 +1,8 @@
 import os
+from collections.abc import Callable
 
 def sort_and_compress(path: str | os.PathLike[str]) -> str:
     """Sort the VCF at path, write it BGZF-compressed to path + '.gz' and remove path."""
+def _set_progress(callback: Callable[[int], object] | None, min_interval: float = 0.25) -> None:
+    """Register callback(bytes_done) for this module's long calls (None to stop): called with
+    the GIL held at most once per min_interval seconds; an error it raises stops the call."""

@@ -2,6 +2,7 @@
 intersection or, when named, by running `bedtools intersect`."""
 
 import collections.abc
+from collections.abc import Callable
 import os
 from typing import Final, final
 
@@ -67,3 +68,7 @@ class _VcfTextStream:
     def name(self) -> str: ...
     def __enter__(self) -> _VcfTextStream: ...
     def __exit__(self, *args: object) -> None: ...
+
+def _set_progress(callback: Callable[[int], object] | None, min_interval: float = 0.25) -> None:
+    """Register callback(bytes_done) for this module's long calls (None to stop): called with
+    the GIL held at most once per min_interval seconds; an error it raises stops the call."""

@@ -6,7 +6,7 @@ import logging as logging
 import os
 from dataclasses import dataclass as dataclass, field as field
 from typing import Dict as Dict, Final, Iterable as Iterable, List as List, Optional as Optional, Sequence as Sequence
-from typing import TypeVar
+from typing import Callable, TypeVar
 
 from _typeshed import SupportsWrite
 
@@ -86,3 +86,19 @@ def run(
 ) -> Optional[str]:
     """Unify the inputs into output_path, then sort and BGZF-compress it; the path of the
     compressed file, or None when no input could donate a header."""
+
+def _run_with(
+    sort: Callable[[_PathT], str],
+    output_path: _PathT,
+    sv_path: str | os.PathLike[str] | None = None,
+    cnv_path: str | os.PathLike[str] | None = None,
+    repeat_path: str | os.PathLike[str] | None = None,
+    roh_bed_path: str | os.PathLike[str] | None = None,
+    skip_svtype: bool = False,
+    drop_sv_filters: Sequence[str] = (),
+) -> Optional[str]:
+    """run with its sorting step given: sort(output_path) gets the unified file (the object given)."""
+
+def _set_progress(callback: Callable[[int], object] | None, min_interval: float = 0.25) -> None:
+    """Register callback(bytes_done) for this module's long calls (None to stop): called with
+    the GIL held at most once per min_interval seconds; an error it raises stops the call."""

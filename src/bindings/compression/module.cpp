@@ -5,6 +5,7 @@
 
 #include "compression/sort_and_compress.hpp"
 #include "host/py_errors.hpp"
+#include "host/py_progress.hpp"
 #include "host/py_interrupts.hpp"
 #include "host/py_paths.hpp"
 
@@ -24,6 +25,7 @@ nb::str sort_and_compress(nb::handle path) {
 NB_MODULE(compression, m) {
     m.doc() = "Sort a VCF and compress it with BGZF so that tabix can index it.";
     callfold::py::register_error_translator();
+    callfold::py::def_set_progress(m);
     m.def("sort_and_compress", &sort_and_compress, nb::arg("path"),
           nb::sig("def sort_and_compress(path: str | os.PathLike[str]) -> str"),
           "Sort the VCF at path, write it BGZF-compressed to path + '.gz' and remove path.\n\n"

@@ -3,8 +3,11 @@
 namespace callfold::py {
 namespace {
 
-// The error a signal handler raised on this thread, until it is raised to the caller.
-thread_local PyObject* kept_error = nullptr;
+// The error a signal handler raised on this thread is kept, until it is raised
+// to the caller, in the thread's state dictionary: the translator that raises
+// it may be another module's (the host tries the last registered one first),
+// so it must not live in this module's own variables.
+constexpr const char* kept_error_key = "Callfold.interrupted_by";
 
 PyObject* take_raised() {
 #if PY_VERSION_HEX >= 0x030C0000
@@ -25,18 +28,27 @@ PyObject* take_raised() {
 bool host_signal_raised() {
     nb::gil_scoped_acquire gil;
     if (PyErr_CheckSignals() == 0) return false;
-    Py_XDECREF(kept_error);
-    kept_error = take_raised();
+    keep_raised_error();
     return true;
 }
 
+void keep_raised_error() {
+    PyObject* error = take_raised();
+    PyObject* state = PyThreadState_GetDict();  // borrowed
+    if (error != nullptr && state != nullptr && PyDict_SetItemString(state, kept_error_key, error) != 0)
+        PyErr_Clear();  // out of memory: the caller gets KeyboardInterrupt instead
+    Py_XDECREF(error);
+}
+
 void raise_interrupted() {
-    PyObject* error = kept_error;
-    kept_error = nullptr;
+    PyObject* state = PyThreadState_GetDict();  // borrowed
+    PyObject* error = state != nullptr ? PyDict_GetItemString(state, kept_error_key) : nullptr;
     if (error == nullptr) {
         PyErr_SetNone(PyExc_KeyboardInterrupt);
         return;
     }
+    Py_INCREF(error);
+    if (PyDict_DelItemString(state, kept_error_key) != 0) PyErr_Clear();
 #if PY_VERSION_HEX >= 0x030C0000
     PyErr_SetRaisedException(error);  // keeps the handler's traceback
 #else

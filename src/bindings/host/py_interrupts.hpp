@@ -3,6 +3,7 @@
 // for it: every few hundred kilobytes the core takes the GIL for a moment and
 // has the host run its signal handlers; an error they raise (KeyboardInterrupt)
 // stops the work, which unwinds as on any error, and is raised to the caller.
+// The work's progress goes to the module's progress callable the same way.
 #pragma once
 
 #include <nanobind/nanobind.h>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "common/interruption.hpp"
+#include "host/py_progress.hpp"
 
 namespace callfold::py {
 
@@ -19,13 +21,20 @@ namespace nb = nanobind;
 // which is kept for raise_interrupted.
 bool host_signal_raised();
 
-// Raises the error kept by host_signal_raised (KeyboardInterrupt when none was kept).
+// Keeps the error being raised (one a progress callable raised) for
+// raise_interrupted; the work is then stopped with Interrupted.
+void keep_raised_error();
+
+// Raises the error kept by host_signal_raised or keep_raised_error
+// (KeyboardInterrupt when none was kept).
 void raise_interrupted();
 
-// Runs `work` without the GIL, with the host's signal handlers polled.
+// Runs `work` without the GIL, with the host's signal handlers polled and its
+// progress forwarded.
 template <class Work>
 decltype(auto) run_released(Work&& work) {
     const InterruptScope interrupts(&host_signal_raised);
+    const ProgressScope progress(start_progress_forwarding());
     nb::gil_scoped_release released;
     return std::forward<Work>(work)();
 }

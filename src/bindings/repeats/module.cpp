@@ -7,6 +7,7 @@
 
 #include "common/errors.hpp"
 #include "host/py_errors.hpp"
+#include "host/py_progress.hpp"
 #include "host/py_interrupts.hpp"
 #include "host/py_logging.hpp"
 #include "host/py_text.hpp"
@@ -105,6 +106,7 @@ NB_MODULE(repeats, m) {
         "Restrict a tandem-repeat VCF to the loci of a catalog BED, with the built-in\n"
         "intersection or, when named, by running `bedtools intersect`.";
     callfold::py::register_error_translator();
+    callfold::py::def_set_progress(m);
 
     m.attr("_BUNDLED_CATALOG") = core::bundled_catalog_name;
     m.attr("BEDTOOLS") = core::bedtools_engine_name;

@@ -3,6 +3,7 @@
 #include <nanobind/nanobind.h>
 
 #include "host/py_errors.hpp"
+#include "host/py_progress.hpp"
 #include "operations.hpp"
 #include "vocabulary.hpp"
 
@@ -58,4 +59,5 @@ NB_MODULE(unifier, m) {
     py::def_unify_lines(m);
     py::def_read_struct_lines(m);
     py::def_run(m);
+    py::def_set_progress(m);
 }

@@ -9,6 +9,7 @@
 
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
+#include "common/progress.hpp"
 
 namespace callfold {
 namespace {
@@ -19,7 +20,9 @@ public:
     // Every read may wait on a pipe that trickles: look for an interrupt before each.
     std::size_t read(char* buffer, std::size_t size) override {
         poll_interrupt();
-        return read_some(fd_.get(), buffer, size, path_);
+        const std::size_t got = read_some(fd_.get(), buffer, size, path_);
+        report_progress(got);
+        return got;
     }
     const std::string& name() const override { return path_; }
 

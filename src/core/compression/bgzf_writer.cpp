@@ -8,6 +8,7 @@
 
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
+#include "common/progress.hpp"
 #include "common/system_io.hpp"
 
 namespace callfold::compression {
@@ -152,6 +153,7 @@ void BgzfWriter::write(std::string_view data) {
 }
 
 void BgzfWriter::submit_current() {
+    report_progress(current_.size());
     if (workers_.empty()) {
         Slot& slot = slots_[0];
         slot.block_size = make_bgzf_block(inline_compressor_, current_, slot.block.data());

@@ -12,6 +12,7 @@
 
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
+#include "common/progress.hpp"
 #include "common/output_file.hpp"
 #include "common/system_io.hpp"
 #include "repeats/path_identity.hpp"
@@ -99,6 +100,7 @@ void copy_child_output(int pipe_fd, OutputFile& output) {
         const std::size_t got = read_some(pipe_fd, buffer.data(), buffer.size(), bedtools_program);
         if (got == 0) return;
         output.write(std::string_view(buffer.data(), got));
+        report_progress(got);
     }
 }
 

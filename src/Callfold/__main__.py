@@ -1,0 +1,7 @@
+"""python -m Callfold: the `callfold` command."""
+
+import sys
+
+from Callfold.cli import main
+
+sys.exit(main())

@@ -1,0 +1,403 @@
+"""The `callfold` command, run as users run it: the installed script and
+`python -m Callfold`, in a child process, judged by exit status, stdout and stderr."""
+
+from __future__ import annotations
+
+import contextlib
+import gzip
+import importlib.metadata
+import os
+import re
+import signal
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+import pysam
+import pytest
+
+import Callfold
+from Callfold import repeats
+from index_probe import sort_step_writes_index
+
+ENTRY_POINTS = {
+    "module": [sys.executable, "-P", "-m", "Callfold"],
+    "script": [str(Path(sys.executable).parent / "callfold")],
+}
+LOG_LINE = re.compile(r"^(DEBUG|INFO|WARNING|ERROR|CRITICAL): ")
+HEADER = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\tHG002\n"
+BAD_CNV = HEADER + (
+    "chr1\t5000000\tcnv.del.1\tN\t<DEL>\t30\tPASS\tSVTYPE=DEL;END=5100000\tGT:CN\t0/1:1\n"
+    "chr2\t7000000\tcnv.nocall.1\tN\t<DEL>\t.\tPASS\tEND=7050000\tCN\t2\n"  # a no-call without GT
+)
+
+
+def callfold(*args: str, entry: str = "module", cwd: Path | None = None, env: dict | None = None,
+             **kwargs) -> subprocess.CompletedProcess:
+    return subprocess.run([*ENTRY_POINTS[entry], *args], capture_output=True, text=True, cwd=cwd, env=env,
+                          timeout=120, **kwargs)
+
+
+def error_lines(stderr: str) -> list[str]:
+    return [line for line in stderr.splitlines() if line.startswith("callfold: error:")]
+
+
+def decompressed(path: str | Path) -> str:
+    with gzip.open(path, "rt") as text:
+        return text.read()
+
+
+@pytest.fixture
+def inputs(data_copy) -> dict[str, str]:
+    return {name: data_copy(f"{name}.vcf" if name != "roh" else "roh.bed") for name in ("sv", "cnv", "repeats", "roh")}
+
+
+def unify_arguments(inputs: dict[str, str], output: Path) -> list[str]:
+    return ["unify", "--output", str(output), "--sv", inputs["sv"], "--cnv", inputs["cnv"],
+            "--repeats", inputs["repeats"], "--roh", inputs["roh"]]
+
+
+# --- help, version, usage ---------------------------------------------------------------------
+
+@pytest.mark.parametrize("entry", ENTRY_POINTS)
+@pytest.mark.parametrize(
+    "command, expected",
+    [
+        ([], ["unify", "filter-repeats", "--version", "-v, --verbose", "-q, --quiet"]),
+        (["unify"], ["example:", "callfold unify --output", "--drop-sv-filter TOKEN", "--index", "--csi"]),
+        (["filter-repeats"], ["example:", "callfold filter-repeats --repeats", "--catalog-build {hg19,hg38,t2t}",
+                              "--engine {builtin,bedtools}"]),
+    ],
+    ids=["callfold", "unify", "filter-repeats"],
+)
+def test_help_describes_each_command_with_an_example(entry, command, expected):
+    done = callfold(*command, "--help", entry=entry)
+    assert done.returncode == 0 and done.stderr == ""
+    assert done.stdout.startswith(f"usage: callfold {' '.join(command)}".rstrip())
+    for text in expected:
+        assert text in done.stdout
+
+
+@pytest.mark.parametrize("entry", ENTRY_POINTS)
+def test_version(entry):
+    done = callfold("--version", entry=entry)
+    assert done.returncode == 0
+    assert done.stdout == f"callfold {importlib.metadata.version('callfold')}\n"
+
+
+@pytest.mark.parametrize(
+    "arguments, complaint",
+    [
+        pytest.param([], "the following arguments are required: COMMAND", id="no-command"),
+        pytest.param(["merge"], "invalid choice: 'merge'", id="unknown-command"),
+        pytest.param(["unify", "--sv", "sv.vcf"], "the following arguments are required: --output", id="no-output"),
+        pytest.param(["unify", "--output", "out.vcf"], "at least one of --sv, --cnv, --repeats", id="no-inputs"),
+        pytest.param(["unify", "--output", "out.vcf", "--roh", "roh.bed"], "at least one of --sv, --cnv, --repeats",
+                     id="roh-alone"),
+        pytest.param(["unify", "--output", "out.vcf", "--sv", "sv.vcf", "--sort"], "unrecognized arguments: --sort",
+                     id="unknown-option"),
+        pytest.param(["-v", "-q", "unify", "--output", "out.vcf", "--sv", "sv.vcf"], "not allowed with argument",
+                     id="verbose-and-quiet"),
+        pytest.param(["filter-repeats"], "the following arguments are required: --repeats", id="no-repeats"),
+        pytest.param(["filter-repeats", "--repeats", "r.vcf", "--catalog", "c.bed", "--catalog-build", "hg19"],
+                     "not allowed with argument", id="catalog-and-build"),
+        pytest.param(["filter-repeats", "--repeats", "r.vcf", "--catalog-build", "hg18"], "invalid choice: 'hg18'",
+                     id="unknown-build"),
+        pytest.param(["filter-repeats", "--repeats", "r.vcf", "--engine", "BEDTOOLS"], "invalid choice: 'BEDTOOLS'",
+                     id="unknown-engine"),
+    ],
+)
+def test_usage_errors_exit_2_and_write_nothing(tmp_path, arguments, complaint):
+    done = callfold(*arguments, cwd=tmp_path)
+    assert done.returncode == 2
+    assert done.stdout == ""
+    assert done.stderr.startswith("usage: callfold")
+    assert complaint in done.stderr
+    assert list(tmp_path.iterdir()) == []
+
+
+# --- unify ------------------------------------------------------------------------------------
+
+@pytest.mark.parametrize("entry", ENTRY_POINTS)
+@pytest.mark.parametrize(
+    "options, keywords",
+    [
+        ([], {}),
+        (["--drop-sv-filter", "InvBreakpoint"], {"drop_sv_filters": ("InvBreakpoint",)}),
+        (["--drop-sv-filter", "InvBreakpoint", "--drop-sv-filter", "LowQual", "--skip-svtype"],
+         {"drop_sv_filters": ("InvBreakpoint", "LowQual"), "skip_svtype": True}),
+    ],
+    ids=["plain", "drop-one", "drop-two-skip-svtype"],
+)
+def test_unify_writes_what_run_writes(tmp_path, inputs, entry, options, keywords):
+    output = tmp_path / "cli" / "sample.unified.vcf"
+    output.parent.mkdir()
+    done = callfold(*unify_arguments(inputs, output), *options, entry=entry)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == f"{output}.gz\n"
+    assert f"INFO: Created unified vcf file at {output}\n" in done.stderr
+    assert all(LOG_LINE.match(line) for line in done.stderr.splitlines()), done.stderr
+    assert not output.exists()
+
+    reference = Callfold.run(str(tmp_path / "api.vcf"), inputs["sv"], inputs["cnv"], inputs["repeats"],
+                             inputs["roh"], **keywords)
+    assert decompressed(f"{output}.gz") == decompressed(reference)
+    with pysam.VariantFile(f"{output}.gz") as unified:
+        ids = {record.id for record in unified}
+    assert ("sv.inv.bp1" in ids) is not ("drop_sv_filters" in keywords)
+
+
+def test_unify_output_named_as_the_result(tmp_path, inputs):
+    output = tmp_path / "sample.vcf.gz"
+    done = callfold("unify", "--output", str(output), "--sv", inputs["sv"], "--cnv", inputs["cnv"])
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == f"{output}\n"
+    assert sorted(path.name for path in tmp_path.iterdir()) == ["inputs", "sample.vcf.gz"]
+    assert decompressed(output).count("\tsv.del.2\t") == 1
+
+
+@pytest.mark.parametrize("suffix", [".tbi", ".csi"])
+def test_unify_removes_the_index_of_the_file_it_replaces(tmp_path, inputs, suffix):
+    output = tmp_path / "sample.vcf"
+    stale = tmp_path / f"sample.vcf.gz{suffix}"
+    stale.write_bytes(b"an index of an earlier sample.vcf.gz")
+    done = callfold("unify", "--output", str(output), "--sv", inputs["sv"])
+    assert done.returncode == 0, done.stderr
+    assert not stale.exists()
+    assert f"INFO: Removed {stale}, the index of the file being replaced" in done.stderr
+
+
+@pytest.mark.skipif(not sort_step_writes_index(), reason="this build's sort step writes no index")
+@pytest.mark.parametrize("option, suffix", [("--index", ".tbi"), ("--csi", ".csi")])
+def test_unify_writes_the_index(tmp_path, inputs, option, suffix):
+    output = tmp_path / "sample.vcf"
+    done = callfold(*unify_arguments(inputs, output), option)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == f"{output}.gz\n{output}.gz{suffix}\n"
+    with pysam.VariantFile(f"{output}.gz", index_filename=f"{output}.gz{suffix}") as unified:
+        on_chr2 = [record.id for record in unified if record.chrom == "chr2"]
+        assert [record.id for record in unified.fetch("chr2")] == on_chr2
+        assert "sv.del.2" in on_chr2
+
+
+# --- failures ---------------------------------------------------------------------------------
+
+def failing_cases(tmp_path: Path, inputs: dict[str, str]) -> dict[str, tuple[list[str], str]]:
+    bad_cnv = tmp_path / "bad_cnv.vcf"
+    bad_cnv.write_text(BAD_CNV)
+    headers_only = tmp_path / "headers_only.vcf"
+    headers_only.write_text(HEADER)
+    missing = tmp_path / "nope.vcf"
+    output = str(tmp_path / "out.vcf")
+    return {
+        "missing-input": (["unify", "--output", output, "--sv", inputs["sv"], "--cnv", str(missing)],
+                          f"callfold: error: {missing}: No such file or directory"),
+        "bad-record": (["unify", "--output", output, "--cnv", str(bad_cnv)],
+                       f"callfold: error: 'GT' is not in list (cnv input '{bad_cnv}', line 4: "
+                       "'chr2\\t7000000\\tcnv.nocall.1\\tN\\t<DEL>\\t.\\tPASS\\tEND=7050000\\tCN\\t2')"),
+        "nothing-to-unify": (["unify", "--output", output, "--sv", str(headers_only)],
+                             "callfold: error: nothing to unify: none of the SV, CNV and repeat inputs holds a "
+                             "record (see the warnings above)"),
+        "missing-repeats": (["filter-repeats", "--repeats", str(missing)],
+                            f"callfold: error: {missing}: the repeat VCF does not exist"),
+        "missing-catalog": (["filter-repeats", "--repeats", inputs["repeats"], "--catalog", str(missing)],
+                            f"callfold: error: {missing}: the catalog BED does not exist"),
+    }
+
+
+FAILING = ["missing-input", "bad-record", "nothing-to-unify", "missing-repeats", "missing-catalog"]
+
+
+@pytest.mark.parametrize("case", FAILING)
+def test_a_failure_is_one_line_and_exit_1(tmp_path, inputs, case):
+    arguments, message = failing_cases(tmp_path, inputs)[case]
+    done = callfold(*arguments)
+    assert done.returncode == 1
+    assert done.stdout == ""
+    assert done.stderr.splitlines()[-1] == message
+    assert error_lines(done.stderr) == [message]
+    assert "Traceback" not in done.stderr
+
+
+def test_bedtools_asked_for_but_missing(tmp_path, inputs, path_dir):
+    done = callfold("filter-repeats", "--repeats", inputs["repeats"], "--engine", "bedtools",
+                    env={**os.environ, "PATH": str(path_dir)})
+    assert done.returncode == 1
+    assert error_lines(done.stderr) == [
+        "callfold: error: bedtools was requested to filter the repeats VCF but is not on PATH"]
+
+
+@pytest.mark.parametrize("where", ["before", "after"])
+def test_verbose_shows_the_traceback(tmp_path, inputs, where):
+    arguments, message = failing_cases(tmp_path, inputs)["bad-record"]
+    arguments = ["-v", *arguments] if where == "before" else [*arguments, "-v"]
+    done = callfold(*arguments)
+    assert done.returncode == 1
+    lines = done.stderr.splitlines()
+    assert "Traceback (most recent call last):" in lines
+    assert "ValueError: 'GT' is not in list" in lines
+    assert lines[-1] == message
+
+
+@pytest.mark.parametrize("where", ["before", "after"])
+def test_quiet_keeps_only_results_and_errors(tmp_path, inputs, where):
+    output = tmp_path / "sample.vcf"
+    arguments = unify_arguments(inputs, output)
+    done = callfold(*(["-q", *arguments] if where == "before" else [*arguments, "-q"]))
+    assert done.returncode == 0
+    assert done.stderr == ""
+    assert done.stdout == f"{output}.gz\n"
+
+    arguments, message = failing_cases(tmp_path, inputs)["bad-record"]
+    failed = callfold("-q", *arguments)
+    assert failed.returncode == 1
+    assert failed.stderr.splitlines()[-1] == message
+
+
+# --- filter-repeats ---------------------------------------------------------------------------
+
+def first_locus(catalog: Path) -> tuple[str, int, int]:
+    for line in catalog.read_text().splitlines():
+        if line and not line.startswith(("#", "track", "browser")):
+            chromosome, start, end = line.split("\t")[:3]
+            return chromosome, int(start), int(end)
+    raise AssertionError(f"{catalog} has no interval")
+
+
+@pytest.mark.parametrize(
+    "build, catalog_file",
+    [
+        (None, "STRchive-disease-loci.hg38.TRGT.bed"),
+        ("hg38", "STRchive-disease-loci.hg38.TRGT.bed"),
+        ("hg19", "STRchive-disease-loci.hg19.TRGT.bed"),
+        ("t2t", "STRchive-disease-loci.T2T-chm13.TRGT.bed"),
+    ],
+)
+def test_filter_repeats_with_each_shipped_catalog(tmp_path, build, catalog_file):
+    catalog = Path(repeats.default_repeat_catalog_path()).parent / catalog_file
+    chromosome, start, _ = first_locus(catalog)
+    vcf = tmp_path / "sample.repeats.vcf"
+    vcf.write_text(HEADER
+                   + f"{chromosome}\t{start + 1}\tat_locus\tC\t<STR>\t.\tPASS\tEND={start + 1}\tGT\t0/1\n"
+                   + "chr1\t1000\tfar_away\tC\t<STR>\t.\tPASS\tEND=1010\tGT\t0/1\n")
+    done = callfold("filter-repeats", "--repeats", str(vcf), *(["--catalog-build", build] if build else []))
+    assert done.returncode == 0, done.stderr
+    filtered = tmp_path / "sample.repeats_filtered.vcf"
+    assert done.stdout == f"{filtered}\n"
+    assert f"INFO: Filtering {vcf} against {catalog} with the builtin engine\n" in done.stderr
+    records = [line.split("\t")[2] for line in filtered.read_text().splitlines() if not line.startswith("#")]
+    assert records == ["at_locus"]
+
+
+def test_filter_repeats_output_and_catalog_named(tmp_path, inputs, require_tool):
+    require_tool("bedtools")
+    catalog = tmp_path / "catalog.bed"
+    catalog.write_text("chr3\t63912680\t63912700\tATXN7\n")
+    output = tmp_path / "kept.vcf"
+    done = callfold("filter-repeats", "--repeats", inputs["repeats"], "--catalog", str(catalog),
+                    "--engine", "bedtools", "--output", str(output))
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == f"{output}\n"
+    assert f"against {catalog} with the bedtools engine" in done.stderr
+    records = [line.split("\t")[1] for line in output.read_text().splitlines() if not line.startswith("#")]
+    assert records == ["63912684"]
+
+
+# --- progress and interrupts ------------------------------------------------------------------
+
+def slow_sv_input(fifo: Path, pause: float) -> threading.Thread:
+    """Writes an SV VCF into a FIFO: a few records, then, after `pause` seconds, a megabyte more."""
+
+    def write() -> None:
+        try:
+            with open(fifo, "w") as out:
+                out.write(HEADER + "chr1\t100\tfirst\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL;END=200\tGT\t0/1\n")
+                out.flush()
+                time.sleep(pause)
+                out.writelines(f"chr1\t{1000 + i}\tsv{i}\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL;END={2000 + i}\tGT\t0/1\n"
+                               for i in range(16_000))
+        except BrokenPipeError:  # the reader failed; its test says so
+            pass
+
+    thread = threading.Thread(target=write, daemon=True)
+    thread.start()
+    return thread
+
+
+def release_writer(fifo: Path, writer: threading.Thread) -> None:
+    with contextlib.suppress(OSError):  # a writer still waiting for a reader is let go
+        os.close(os.open(fifo, os.O_RDONLY | os.O_NONBLOCK))
+    writer.join(timeout=10)
+
+
+def run_at_terminal(arguments: list[str], cwd: Path) -> tuple[int, str, str]:
+    """Runs callfold with stderr on a pseudo-terminal; (status, stdout, what the terminal got)."""
+    import pty
+
+    controller, terminal = pty.openpty()
+    child = subprocess.Popen([*ENTRY_POINTS["module"], *arguments], stdout=subprocess.PIPE, stderr=terminal,
+                             stdin=subprocess.DEVNULL, cwd=cwd)
+    os.close(terminal)
+    shown = bytearray()
+    while True:
+        try:
+            chunk = os.read(controller, 4096)
+        except OSError:  # the child has gone and closed the terminal
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(controller)
+    stdout = child.stdout.read().decode()
+    child.stdout.close()
+    return child.wait(timeout=60), stdout, shown.decode()
+
+
+@pytest.mark.parametrize(
+    "at_terminal, quiet, shown",
+    [(True, False, True), (True, True, False), (False, False, False)],
+    ids=["terminal", "terminal-quiet", "pipe"],
+)
+def test_progress_on_a_terminal_only(tmp_path, at_terminal, quiet, shown):
+    fifo = tmp_path / "sv.vcf"
+    os.mkfifo(fifo)
+    writer = slow_sv_input(fifo, pause=2.5)
+    output = tmp_path / "out.vcf"
+    arguments = ["unify", "--output", str(output), "--sv", str(fifo), *(["-q"] if quiet else [])]
+    if at_terminal:
+        status, stdout, stderr = run_at_terminal(arguments, tmp_path)
+    else:
+        done = callfold(*arguments, cwd=tmp_path)
+        status, stdout, stderr = done.returncode, done.stdout, done.stderr
+    release_writer(fifo, writer)
+    assert status == 0, stderr
+    assert stdout == f"{output}.gz\n"
+    assert ("  unifying: " in stderr) is shown, stderr
+    if shown:
+        # Each line is drawn over the last and taken away before the command ends.
+        last = stderr.rindex(" done")
+        assert re.search(r"\r\x1b\[K  unifying: \d+(\.\d)? (B|KiB|MiB) done", stderr)
+        assert "\r\x1b[K" in stderr[last:]
+    else:
+        assert "\r" not in stderr.replace("\r\n", "\n")
+
+
+def test_interrupt_exits_130_without_a_traceback(tmp_path):
+    fifo = tmp_path / "sv.vcf"
+    os.mkfifo(fifo)  # nobody writes: reading it waits until interrupted
+    child = subprocess.Popen([*ENTRY_POINTS["module"], "unify", "--output", str(tmp_path / "out.vcf"),
+                              "--sv", str(fifo)], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        time.sleep(1.0)
+        child.send_signal(signal.SIGINT)
+        stdout, stderr = child.communicate(timeout=10)
+    finally:
+        if child.poll() is None:
+            child.kill()
+            child.wait()
+    assert child.returncode == 130
+    assert stdout == ""
+    assert stderr.splitlines()[-1] == "callfold: interrupted"
+    assert "Traceback" not in stderr
