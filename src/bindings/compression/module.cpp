@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "common/deflate.hpp"
 #include "compression/sort_and_compress.hpp"
 #include "host/py_errors.hpp"
 #include "host/py_progress.hpp"
@@ -43,4 +44,6 @@ NB_MODULE(compression, m) {
           "TAB-separated columns than the #CHROM line, or a second #CHROM line that\n"
           "differs from the first; and, naming the path, for a file without a #CHROM line.\n"
           "No index is written.");
+    // Which DEFLATE library this build uses, for bug reports and the build checks.
+    m.attr("_deflate_library") = callfold::deflate_library;
 }

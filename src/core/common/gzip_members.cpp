@@ -1,7 +1,5 @@
 #include "common/gzip_members.hpp"
 
-#include <libdeflate.h>
-
 #include <cstring>
 #include <new>
 
@@ -34,18 +32,12 @@ std::uint32_t le32(const unsigned char* bytes) {
 
 GzipMembers::GzipMembers(ByteSource& source) : source_(source) {
     raw_.resize(raw_chunk);
-    whole_block_ = libdeflate_alloc_decompressor();
-    if (whole_block_ == nullptr) throw std::bad_alloc();
-    if (inflateInit2(&stream_, -15) != Z_OK) {
-        libdeflate_free_decompressor(whole_block_);
-        throw std::bad_alloc();
-    }
+    if (inflateInit2(&stream_, -15) != Z_OK) throw std::bad_alloc();
     stream_ready_ = true;
 }
 
 GzipMembers::~GzipMembers() {
     if (stream_ready_) inflateEnd(&stream_);
-    if (whole_block_ != nullptr) libdeflate_free_decompressor(whole_block_);
 }
 
 bool GzipMembers::ensure_raw(std::size_t count) {
@@ -131,8 +123,7 @@ bool GzipMembers::inflate_step(ByteBuffer& out) {
         const int status = inflate(&stream_, Z_NO_FLUSH);
         raw_pos_ = static_cast<std::size_t>(stream_.next_in - raw_.data());
         const std::size_t produced = stream_chunk - stream_.avail_out;
-        member_crc_ = static_cast<std::uint32_t>(crc32(member_crc_, reinterpret_cast<const Bytef*>(target),
-                                                       static_cast<uInt>(produced)));
+        member_crc_ = crc32_of(member_crc_, target, produced);
         member_length_ += static_cast<std::uint32_t>(produced);
         out.commit(produced);
         if (status == Z_STREAM_END) {
@@ -176,15 +167,11 @@ bool GzipMembers::decode_into(ByteBuffer& out) {
             const std::uint32_t expected = le32(raw() + block_size - 4);
             if (expected <= largest_whole_block) {
                 char* target = out.reserve_tail(expected);
-                std::size_t produced = 0;
-                const libdeflate_result result =
-                    libdeflate_deflate_decompress(whole_block_, raw() + header, block_size - header - 8, target,
-                                                  expected, &produced);
-                if (result == LIBDEFLATE_SUCCESS && produced == expected &&
-                    le32(raw() + block_size - 8) == static_cast<std::uint32_t>(libdeflate_crc32(0, target, produced))) {
+                if (whole_block_.inflate(raw() + header, block_size - header - 8, target, expected) &&
+                    le32(raw() + block_size - 8) == crc32_of(0, target, expected)) {
                     raw_pos_ += block_size;
-                    out.commit(produced);
-                    if (produced > 0) return true;
+                    out.commit(expected);
+                    if (expected > 0) return true;
                     continue;  // an empty block, such as the BGZF end-of-file marker
                 }
                 // A block that does not hold what its header announces: the

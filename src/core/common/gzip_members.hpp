@@ -1,6 +1,6 @@
 // Decompression of a gzip file member after member as one byte stream. BGZF
 // blocks (members whose header gives their compressed size) are inflated whole
-// with libdeflate; any other member is streamed through zlib. Zero bytes
+// in one call; any other member is streamed through zlib. Zero bytes
 // after a member are padding and are skipped; before the first member they
 // are not (such a file is not gzip-compressed).
 #pragma once
@@ -13,8 +13,7 @@
 
 #include "common/byte_buffer.hpp"
 #include "common/byte_source.hpp"
-
-struct libdeflate_decompressor;
+#include "common/deflate.hpp"
 
 namespace callfold {
 
@@ -44,7 +43,7 @@ private:
     std::size_t raw_pos_ = 0;
     std::size_t raw_end_ = 0;
     bool file_ended_ = false;
-    libdeflate_decompressor* whole_block_ = nullptr;
+    BlockInflater whole_block_;
     z_stream stream_{};
     bool stream_ready_ = false;
     bool in_stream_member_ = false;

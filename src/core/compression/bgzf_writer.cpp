@@ -1,11 +1,9 @@
 #include "compression/bgzf_writer.hpp"
 
-#include <libdeflate.h>
-
 #include <algorithm>
 #include <cstring>
-#include <new>
 
+#include "common/deflate.hpp"
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
 #include "common/progress.hpp"
@@ -27,11 +25,9 @@ void put_le32(unsigned char* out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>((value >> (8 * i)) & 0xff);
 }
 
-libdeflate_compressor* new_compressor(int level) {
-    libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
-    if (compressor == nullptr) throw std::bad_alloc();
-    return compressor;
-}
+void* new_compressor(int level) { return new BlockDeflater(level); }
+
+void free_compressor(void* compressor) { delete static_cast<BlockDeflater*>(compressor); }
 
 }  // namespace
 
@@ -50,8 +46,7 @@ std::size_t make_bgzf_block(void* compressor, std::string_view data, unsigned ch
 
     std::size_t deflated_size = 0;
     if (compressor != nullptr)
-        deflated_size = libdeflate_deflate_compress(static_cast<libdeflate_compressor*>(compressor), data.data(),
-                                                    data.size(), deflated, room);
+        deflated_size = static_cast<BlockDeflater*>(compressor)->compress(data, deflated, room);
     if (deflated_size == 0) {
         // Did not fit (or no compressor): one final stored DEFLATE block.
         deflated[0] = 0x01;
@@ -63,7 +58,7 @@ std::size_t make_bgzf_block(void* compressor, std::string_view data, unsigned ch
     const std::size_t total = bgzf_header_size + deflated_size + bgzf_footer_size;
     put_le16(out + 16, total - 1);
     unsigned char* footer = deflated + deflated_size;
-    put_le32(footer, libdeflate_crc32(0, data.data(), data.size()));
+    put_le32(footer, crc32_of(0, data.data(), data.size()));
     put_le32(footer + 4, static_cast<std::uint32_t>(data.size()));
     return total;
 }
@@ -96,15 +91,15 @@ BgzfWriter::BgzfWriter(int fd, std::string path, unsigned threads, int level)
             workers_.emplace_back([this, compressor = worker_compressors_[i]] { worker_loop(compressor); });
     } catch (...) {
         stop_workers();
-        for (void* compressor : worker_compressors_) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(compressor));
+        for (void* compressor : worker_compressors_) free_compressor(compressor);
         throw;
     }
 }
 
 BgzfWriter::~BgzfWriter() {
     stop_workers();
-    for (void* compressor : worker_compressors_) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(compressor));
-    if (inline_compressor_ != nullptr) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(inline_compressor_));
+    for (void* compressor : worker_compressors_) free_compressor(compressor);
+    free_compressor(inline_compressor_);
 }
 
 void BgzfWriter::stop_workers() {

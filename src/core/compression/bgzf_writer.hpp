@@ -1,7 +1,7 @@
 // BGZF output: a gzip file made of independent members ("blocks") of at most
 // 64 KiB each, every one carrying the BC extra field with its own size, and
-// closed by the standard 28-byte empty block. Blocks are deflated with
-// libdeflate on worker threads and written to the file in their order.
+// closed by the standard 28-byte empty block. Blocks are deflated on worker
+// threads and written to the file in their order.
 #pragma once
 
 #include <condition_variable>
@@ -27,7 +27,7 @@ inline constexpr std::size_t bgzf_footer_size = 8;
 extern const unsigned char bgzf_eof_block[28];
 
 // One complete BGZF block for `data` (at most bgzf_block_data bytes) into `out`,
-// using `compressor` (a libdeflate compressor, or null for stored data).
+// using `compressor` (a BlockDeflater, or null for stored data).
 // Returns the block size. `out` must hold bgzf_max_block bytes.
 std::size_t make_bgzf_block(void* compressor, std::string_view data, unsigned char* out);
 
