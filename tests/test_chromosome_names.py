@@ -29,7 +29,7 @@ def records_renamed(lines, names):
 SV = lines_of("sv.vcf")
 CNV = lines_of("cnv.vcf")
 CNV_37 = lines_of("cnv_grch37.vcf")
-REPEATS_37 = records_renamed(lines_of("repeats.vcf"), ["1", "3", "X", "2"])
+REPEATS_37 = records_renamed(lines_of("repeats.vcf"), ["1", "3", "X", "2", "2"])
 ROH_BED_37 = ["# sample HG002\n", "1\t10000000\t10250000\t0.93\n", "\n", "X\t500\t900\t0.40\n"]
 
 

@@ -102,7 +102,7 @@ def test_run_calls_the_sort_step_bound_at_call_time(tmp_path, data_copy, spy):
 
 
 @pytest.mark.parametrize(
-    "skip_svtype, marked", [(True, 0), (1, 0), (False, 3), (None, 3), (0, 3)]
+    "skip_svtype, marked", [(True, 0), (1, 0), (False, 4), (None, 4), (0, 4)]
 )
 def test_run_skip_svtype(tmp_path, data_copy, spy, skip_svtype, marked):
     output = tmp_path / "u.vcf"
