@@ -1,11 +1,34 @@
 #include "compression/sort_and_compress.hpp"
 
+#include <unistd.h>
+
+#include <optional>
+
 #include "compression/bgzf_writer.hpp"
 #include "compression/durable_file.hpp"
 #include "compression/header_declarations.hpp"
+#include "compression/vcf_index.hpp"
 #include "compression/vcf_sorting.hpp"
 
 namespace callfold::compression {
+namespace {
+
+// Both files reach their names, the index after the data it describes; if
+// either fails, neither stays.
+void commit_with_index(DurableFile& output, std::optional<DurableFile>& index) {
+    try {
+        output.commit();
+        if (index) index->commit();
+    } catch (...) {
+        if (index) {
+            if (output.committed()) ::unlink(output.final_path().c_str());
+            if (index->committed()) ::unlink(index->final_path().c_str());
+        }
+        throw;
+    }
+}
+
+}  // namespace
 
 std::string sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
     const VcfRecords records = read_vcf_records(path);
@@ -26,7 +49,10 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
     for (const std::string& line : records.meta) total += line.size();
     for (const std::string& line : declarations) total += line.size();
 
-    DurableFile output(path + ".gz");
+    const bool indexing = options.index || options.csi;
+    const std::string output_path = path + ".gz";
+    DurableFile output(output_path);
+    std::optional<DurableFile> index_file;
     {
         BgzfWriter writer(output.fd(), output.temp_path(),
                           options.threads != 0 ? options.threads : bgzf_threads_for(total), options.level);
@@ -35,10 +61,36 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         for (const std::string& line : records.meta) writer.write(line);
         for (const std::string& line : declarations) writer.write(line);
         writer.write(records.column_header);
-        for (const std::uint32_t index : order) writer.write(records.record(index));
+        const std::uint64_t header_bytes = writer.uncompressed_size();
+        std::vector<IndexSpan> spans;
+        if (indexing) spans.reserve(order.size());
+        for (const std::uint32_t index : order) {
+            writer.write(records.record(index));
+            // Worked out while the blocks are compressed on other threads.
+            if (indexing) spans.push_back(vcf_index_span(records.record(index), records.pos[index]));
+        }
         writer.finish();
+
+        if (indexing) {
+            const VcfIndex index = [&] {
+                try {
+                    return build_vcf_index(records, order, spans, header_bytes, writer, options.csi);
+                } catch (VcfInputError& error) {
+                    error.path = path;
+                    throw;
+                }
+            }();
+            index_file.emplace(output_path + std::string(index_suffix(index.kind)));
+            BgzfWriter index_writer(index_file->fd(), index_file->temp_path(), 1, options.level);
+            index_writer.write(index.content);
+            index_writer.finish();
+        }
     }
-    output.commit();
+    // An index from an earlier run describes other data: it goes before the new
+    // file takes the name, so the two never stand side by side.
+    for (const IndexKind kind : {IndexKind::tbi, IndexKind::csi})
+        remove_file_if_present(output_path + std::string(index_suffix(kind)));
+    commit_with_index(output, index_file);
     remove_file(path);
     return output.final_path();
 }
