@@ -15,6 +15,12 @@ std::uint32_t first_bin(int level) { return static_cast<std::uint32_t>(((std::ui
 
 std::uint32_t parent_of(std::uint32_t bin) { return (bin - 1) >> 3; }
 
+int level_of(std::uint32_t bin) {
+    int level = 0;
+    for (; bin != 0; bin = parent_of(bin)) ++level;
+    return level;
+}
+
 std::uint64_t block_of(std::uint64_t virtual_offset) { return virtual_offset >> 16; }
 
 void append_le(std::string& out, std::uint64_t value, int bytes) {
@@ -25,8 +31,7 @@ void append_u64(std::string& out, std::uint64_t value) { append_le(out, value, 8
 
 }  // namespace
 
-BinningIndex::BinningIndex(int min_shift, int depth)
-    : min_shift_(min_shift), depth_(depth), bin_count_(first_bin(depth + 1)) {}
+BinningIndex::BinningIndex(int min_shift, int depth) : min_shift_(min_shift), depth_(depth) {}
 
 std::uint32_t BinningIndex::bin_of(IndexSpan span) const {
     // The smallest bin holding all of [beg, end).
@@ -38,8 +43,7 @@ std::uint32_t BinningIndex::bin_of(IndexSpan span) const {
 }
 
 std::int64_t BinningIndex::first_window_of(std::uint32_t bin) const {
-    int level = 0;
-    for (std::uint32_t b = bin; b != 0; b = parent_of(b)) ++level;
+    const int level = level_of(bin);
     return static_cast<std::int64_t>(bin - first_bin(level)) << (3 * (depth_ - level));
 }
 
@@ -48,7 +52,7 @@ void BinningIndex::add(std::uint32_t reference, IndexSpan span, std::uint64_t st
         throw std::logic_error("record outside the index");
     if (references_.empty() || reference != references_.size() - 1) {
         if (reference != references_.size()) throw std::logic_error("references out of order");
-        close_chunk();
+        file_pending();
         references_.emplace_back().first = start;
     }
     Reference& current = references_.back();
@@ -59,14 +63,10 @@ void BinningIndex::add(std::uint32_t reference, IndexSpan span, std::uint64_t st
 
     // Records of one bin that follow each other share a chunk.
     const std::uint32_t bin = bin_of(span);
-    if (chunk_open_ && bin == chunk_bin_) {
-        chunk_.end = stop;
-    } else {
-        close_chunk();
-        chunk_open_ = true;
-        chunk_bin_ = bin;
-        chunk_ = {start, stop};
-    }
+    if (!pending_.empty() && pending_.back().bin == bin)
+        pending_.back().chunk.end = stop;
+    else
+        pending_.push_back({bin, {start, stop}});
 
     const std::int64_t reach = current.windows.empty() ? 0 : current.windows.back().last + 1;
     const std::int64_t first = std::max(span.beg >> min_shift_, reach);
@@ -74,15 +74,23 @@ void BinningIndex::add(std::uint32_t reference, IndexSpan span, std::uint64_t st
     if (first <= last) current.windows.push_back({first, last, start});
 }
 
-void BinningIndex::close_chunk() {
-    if (!chunk_open_) return;
-    references_.back().bins[chunk_bin_].chunks.push_back(chunk_);
-    chunk_open_ = false;
+void BinningIndex::file_pending() {
+    if (pending_.empty()) return;
+    auto& bins = references_.back().bins;
+    for (const BinnedChunk& entry : pending_) bins[entry.bin].chunks.push_back(entry.chunk);
+    pending_.clear();
 }
 
-void BinningIndex::finish() {
+void BinningIndex::finish(const std::function<std::uint64_t(std::uint64_t)>& virtual_offset) {
     if (finished_) return;
-    close_chunk();
+    file_pending();
+    for (Reference& reference : references_) {
+        reference.first = virtual_offset(reference.first);
+        reference.last = virtual_offset(reference.last);
+        for (WindowRun& run : reference.windows) run.offset = virtual_offset(run.offset);
+        for (auto& entry : reference.bins)
+            for (Chunk& chunk : entry.second.chunks) chunk = {virtual_offset(chunk.begin), virtual_offset(chunk.end)};
+    }
     for (Reference& reference : references_) {
         merge_small_bins(reference);
         for (auto& [number, bin] : reference.bins) {
@@ -104,17 +112,20 @@ void BinningIndex::merge_small_bins(Reference& reference) const {
     for (const auto& entry : reference.bins) numbers.push_back(entry.first);
     // Deepest bins first: a bin has received all its children's chunks before it is looked at.
     std::sort(numbers.begin(), numbers.end(), std::greater<>());
+    // A bin's own chunks come in file order; each child's sorted chunks are
+    // merged in, so every list stays ordered by where its chunks begin.
     const auto by_begin = [](const Chunk& a, const Chunk& b) { return a.begin < b.begin; };
     for (const std::uint32_t number : numbers) {
-        auto found = reference.bins.find(number);
-        std::vector<Chunk>& chunks = found->second.chunks;
-        std::sort(chunks.begin(), chunks.end(), by_begin);
         if (number == 0) continue;
+        auto found = reference.bins.find(number);
+        const std::vector<Chunk>& chunks = found->second.chunks;
         if (block_of(chunks.back().end) - block_of(chunks.front().begin) >= min_marker_distance) continue;
         const auto parent = reference.bins.find(parent_of(number));
         if (parent == reference.bins.end()) continue;
         std::vector<Chunk>& into = parent->second.chunks;
+        const std::ptrdiff_t own = static_cast<std::ptrdiff_t>(into.size());
         into.insert(into.end(), chunks.begin(), chunks.end());
+        std::inplace_merge(into.begin(), into.begin() + own, into.end(), by_begin);
         reference.bins.erase(found);
     }
     // Chunks that meet or overlap in one BGZF block are read together anyway.
@@ -133,7 +144,7 @@ void BinningIndex::merge_small_bins(Reference& reference) const {
 
 void BinningIndex::append_references(std::string& out, bool csi) const {
     // The bin after the hierarchy's last holds each reference's extent and record count.
-    const std::uint32_t summary_bin = bin_count_ + 1;
+    const std::uint32_t summary_bin = first_bin(depth_ + 1) + 1;
     for (const Reference& reference : references_) {
         std::vector<std::uint32_t> numbers;
         numbers.reserve(reference.bins.size());

@@ -3,11 +3,13 @@
 // split in eight below it, 2^min_shift positions at the lowest level) that list
 // the chunks of the file holding records placed in them, and the offset of the
 // first record reaching each 2^min_shift window (TBI's linear index, CSI's loff).
-// Built from records in file order; chunks are merged as htslib merges them, so
-// a reader fetches no more blocks than through an index htslib built.
+// Built from records in file order, as they are written; chunks are merged as
+// htslib merges them, so a reader fetches no more blocks than through an index
+// htslib built.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -21,17 +23,19 @@ class BinningIndex {
 public:
     BinningIndex(int min_shift, int depth);
 
-    // One past the last position the hierarchy covers.
+    // One past the last position a hierarchy covers.
     static std::int64_t max_end(int min_shift, int depth) { return std::int64_t{1} << (min_shift + 3 * depth); }
 
     // One record; records come in file order, all of a reference together and by
     // ascending beg, references numbered 0, 1, ... as they first appear, the span
-    // within max_end. `start` and `stop` are the virtual offsets of the first byte
-    // of its line and of the byte after the line.
+    // within max_end. `start` and `stop` are where its line starts and ends in
+    // any coordinate that grows along the file (the uncompressed stream while
+    // the blocks are still being compressed): finish() turns them into virtual offsets.
     void add(std::uint32_t reference, IndexSpan span, std::uint64_t start, std::uint64_t stop);
 
-    // Call once, after the last record, before writing.
-    void finish();
+    // Call once, after the last record, with the function from the coordinate
+    // given to add() to virtual offsets (it must keep their order).
+    void finish(const std::function<std::uint64_t(std::uint64_t)>& virtual_offset);
 
     // The whole uncompressed index file. `tabix_meta` is the tabix header that
     // follows the reference count in a TBI (format, columns, meta char, skip and
@@ -66,19 +70,25 @@ private:
         std::int64_t last_beg = 0;
     };
 
+    // A run of consecutive records of one bin: the bin's chunk that holds them.
+    struct BinnedChunk {
+        std::uint32_t bin;
+        Chunk chunk;
+    };
+
     std::uint32_t bin_of(IndexSpan span) const;
     std::int64_t first_window_of(std::uint32_t bin) const;
-    void close_chunk();
+    void file_pending();
     void merge_small_bins(Reference& reference) const;
     void append_references(std::string& out, bool csi) const;
 
     int min_shift_;
     int depth_;
-    std::uint32_t bin_count_;  // bins of the hierarchy; the next number holds per-reference counts
     std::vector<Reference> references_;
-    bool chunk_open_ = false;
-    std::uint32_t chunk_bin_ = 0;
-    Chunk chunk_{0, 0};
+    // The chunks of the current reference in file order, the last one open; they
+    // go to their bins when the reference ends, so that adding a record touches
+    // only memory at the ends of sequential arrays.
+    std::vector<BinnedChunk> pending_;
     bool finished_ = false;
 };
 

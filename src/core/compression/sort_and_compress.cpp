@@ -13,6 +13,8 @@
 namespace callfold::compression {
 namespace {
 
+constexpr std::size_t prefetch_distance = 16;
+
 // Both files reach their names, the index after the data it describes; if
 // either fails, neither stays.
 void commit_with_index(DurableFile& output, std::optional<DurableFile>& index) {
@@ -41,6 +43,19 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         throw error;
     }
 
+    const bool indexing = options.index || options.csi;
+    // Read in input order, the text's own: in the order written the lines lie
+    // all over memory, and reading them there would stall on every one.
+    std::vector<IndexSpan> spans;
+    if (indexing) {
+        try {
+            spans = vcf_index_spans(records);
+        } catch (VcfInputError& error) {
+            error.path = path;
+            throw;
+        }
+    }
+
     const std::vector<std::string> declarations = missing_declarations(records.meta, records);
     const std::vector<std::uint32_t> order =
         sorted_record_order(records, contig_ranks(records, declared_contigs(records.meta)));
@@ -49,7 +64,6 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
     for (const std::string& line : records.meta) total += line.size();
     for (const std::string& line : declarations) total += line.size();
 
-    const bool indexing = options.index || options.csi;
     const std::string output_path = path + ".gz";
     DurableFile output(output_path);
     std::optional<DurableFile> index_file;
@@ -61,27 +75,33 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         for (const std::string& line : records.meta) writer.write(line);
         for (const std::string& line : declarations) writer.write(line);
         writer.write(records.column_header);
-        const std::uint64_t header_bytes = writer.uncompressed_size();
-        std::vector<IndexSpan> spans;
-        if (indexing) spans.reserve(order.size());
-        for (const std::uint32_t index : order) {
-            writer.write(records.record(index));
-            // Worked out while the blocks are compressed on other threads.
-            if (indexing) spans.push_back(vcf_index_span(records.record(index), records.pos[index]));
+        std::optional<VcfIndexBuilder> indexer;
+        if (indexing) indexer.emplace(writer.uncompressed_size(), spans, options.csi);
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            // Records are written in sorted order, from all over memory: asking
+            // for a record's line and span (and, earlier still, for where the
+            // line starts) ahead of its turn lets the loads overlap instead of
+            // each stalling the loop. (In the loop itself: GCC drops a call to a
+            // function that only prefetches.)
+            if (i + 2 * prefetch_distance < order.size())
+                __builtin_prefetch(&records.start[order[i + 2 * prefetch_distance]]);
+            if (i + prefetch_distance < order.size()) {
+                const std::uint32_t ahead = order[i + prefetch_distance];
+                __builtin_prefetch(records.text.data() + records.start[ahead]);
+                __builtin_prefetch(records.text.data() + records.start[ahead] + 64);
+                if (indexer) __builtin_prefetch(&spans[ahead]);
+            }
+            const std::string_view line = records.record(order[i]);
+            writer.write(line);
+            if (indexer) indexer->add(line, spans[order[i]]);
         }
         writer.finish();
 
-        if (indexing) {
-            const VcfIndex index = [&] {
-                try {
-                    return build_vcf_index(records, order, spans, header_bytes, writer, options.csi);
-                } catch (VcfInputError& error) {
-                    error.path = path;
-                    throw;
-                }
-            }();
+        if (indexer) {
+            const VcfIndex index = indexer->finish(writer);
             index_file.emplace(output_path + std::string(index_suffix(index.kind)));
-            BgzfWriter index_writer(index_file->fd(), index_file->temp_path(), 1, options.level);
+            BgzfWriter index_writer(index_file->fd(), index_file->temp_path(), bgzf_threads_for(index.content.size()),
+                                    options.level);
             index_writer.write(index.content);
             index_writer.finish();
         }

@@ -1,11 +1,9 @@
 #include "compression/vcf_index.hpp"
 
 #include <algorithm>
-#include <cstring>
 
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
-#include "compression/binning_index.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -23,85 +21,79 @@ constexpr std::size_t poll_every = 65536;
 constexpr std::int32_t tabix_vcf_format = 2;
 constexpr std::int32_t tabix_conf[] = {tabix_vcf_format, 1, 2, 0, '#', 0};
 
-std::string where(const VcfRecords& records, std::uint32_t index) {
-    return records.contigs[records.contig[index]] + ":" + std::to_string(records.pos[index]);
-}
-
 void append_i32(std::string& out, std::int64_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((bits >> (8 * i)) & 0xff));
 }
 
 // The tabix header after the reference count: configuration, then the names.
-std::string tabix_meta(const std::vector<std::string_view>& names) {
+std::string tabix_meta(const std::vector<std::string>& names) {
     std::string out;
     for (const std::int32_t value : tabix_conf) append_i32(out, value);
     std::int64_t names_size = 0;
-    for (const std::string_view name : names) names_size += static_cast<std::int64_t>(name.size()) + 1;
+    for (const std::string& name : names) names_size += static_cast<std::int64_t>(name.size()) + 1;
     append_i32(out, names_size);
-    for (const std::string_view name : names) {
-        out.append(name);
+    for (const std::string& name : names) {
+        out += name;
         out.push_back('\0');
     }
     return out;
 }
 
-void refuse_nul(const VcfRecords& records) {
-    const char* nul = static_cast<const char*>(std::memchr(records.text.data(), '\0', records.text.size()));
-    if (nul == nullptr) return;
-    const auto at = static_cast<std::uint64_t>(nul - records.text.data());
-    const auto index = static_cast<std::uint32_t>(std::upper_bound(records.start.begin(), records.start.end(), at) -
-                                                  records.start.begin() - 1);
-    throw VcfInputError(0, "the record at " + where(records, index) +
-                               " holds a NUL byte, which index readers take for the end of a column; "
-                               "the file cannot be indexed");
+std::string where(const VcfRecords& records, std::size_t index) {
+    return records.contigs[records.contig[index]] + ":" + std::to_string(records.pos[index]);
+}
+
+// The shallowest hierarchy holding every span: TBI's unless asked for a CSI.
+int depth_for(const std::vector<IndexSpan>& spans, bool csi) {
+    std::int64_t furthest = 0;
+    for (const IndexSpan& span : spans) furthest = std::max(furthest, span.end);
+    if (!csi && furthest <= BinningIndex::max_end(min_shift, tbi_depth)) return tbi_depth;
+    int depth = csi_depth;
+    while (furthest > BinningIndex::max_end(min_shift, depth)) ++depth;
+    return depth;
 }
 
 }  // namespace
 
 std::string_view index_suffix(IndexKind kind) { return kind == IndexKind::tbi ? ".tbi" : ".csi"; }
 
-VcfIndex build_vcf_index(const VcfRecords& records, const std::vector<std::uint32_t>& order,
-                         const std::vector<IndexSpan>& spans, std::uint64_t header_bytes, const BgzfWriter& writer,
-                         bool csi) {
-    refuse_nul(records);
-
-    std::size_t furthest = 0;
-    for (std::size_t i = 1; i < spans.size(); ++i)
-        if (spans[i].end > spans[furthest].end) furthest = i;
-    const std::int64_t max_end = spans.empty() ? 0 : spans[furthest].end;
-    int depth = tbi_depth;
-    if (csi || max_end > BinningIndex::max_end(min_shift, tbi_depth)) {
-        depth = csi_depth;
-        while (depth <= deepest && max_end > BinningIndex::max_end(min_shift, depth)) ++depth;
-        if (depth > deepest)
-            throw VcfInputError(0, "the record at " + where(records, order[furthest]) + " ends at " +
-                                       std::to_string(max_end) +
-                                       ", beyond the positions an index can describe (up to 2^41)");
-    }
-    const IndexKind kind = depth == tbi_depth ? IndexKind::tbi : IndexKind::csi;
-
-    BinningIndex index(min_shift, depth);
-    std::vector<std::string_view> names;
-    std::uint32_t previous_contig = 0;
-    std::uint64_t offset = header_bytes;
-    std::uint64_t start = writer.virtual_offset(offset);
-    for (std::size_t i = 0; i < order.size(); ++i) {
+std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
+    std::vector<IndexSpan> spans;
+    spans.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
         if (i % poll_every == 0) poll_interrupt();
-        const std::uint32_t record = order[i];
-        const std::uint32_t contig = records.contig[record];
-        if (names.empty() || contig != previous_contig) {
-            names.push_back(records.contigs[contig]);
-            previous_contig = contig;
-        }
-        offset += records.start[record + 1] - records.start[record];
-        const std::uint64_t stop = writer.virtual_offset(offset);
-        index.add(static_cast<std::uint32_t>(names.size() - 1), spans[i], start, stop);
-        start = stop;
+        const std::string_view record = records.record(i);
+        if (record.find('\0') != std::string_view::npos)
+            throw VcfInputError(0, "the record at " + where(records, i) +
+                                       " holds a NUL byte, which index readers take for the end of a column; "
+                                       "the file cannot be indexed");
+        const IndexSpan span = vcf_index_span(record);
+        if (span.end > BinningIndex::max_end(min_shift, deepest))
+            throw VcfInputError(0, "the record at " + where(records, i) + " ends at " + std::to_string(span.end) +
+                                       ", beyond the positions an index can describe (up to 2^41)");
+        spans.push_back(span);
     }
-    index.finish();
-    const std::string meta = tabix_meta(names);
-    return {kind, kind == IndexKind::tbi ? index.tbi(meta) : index.csi(meta)};
+    return spans;
+}
+
+VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const std::vector<IndexSpan>& spans, bool csi)
+    : VcfIndexBuilder(header_bytes, depth_for(spans, csi)) {}
+
+VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, int depth)
+    : kind_(depth == tbi_depth ? IndexKind::tbi : IndexKind::csi), index_(min_shift, depth), offset_(header_bytes) {}
+
+void VcfIndexBuilder::add(std::string_view record, IndexSpan span) {
+    const std::string_view chrom = record.substr(0, record.find('\t'));
+    if (names_.empty() || chrom != names_.back()) names_.emplace_back(chrom);
+    index_.add(static_cast<std::uint32_t>(names_.size() - 1), span, offset_, offset_ + record.size());
+    offset_ += record.size();
+}
+
+VcfIndex VcfIndexBuilder::finish(const BgzfWriter& writer) {
+    index_.finish([&writer](std::uint64_t offset) { return writer.virtual_offset(offset); });
+    const std::string meta = tabix_meta(names_);
+    return {kind_, kind_ == IndexKind::tbi ? index_.tbi(meta) : index_.csi(meta)};
 }
 
 }  // namespace callfold::compression

@@ -5,6 +5,7 @@
 namespace callfold::compression {
 namespace {
 
+constexpr std::size_t pos_field = 1;
 constexpr std::size_t ref_field = 3;
 constexpr std::size_t info_field = 7;
 
@@ -69,17 +70,20 @@ bool info_end_value(std::string_view info, std::string_view& value) {
 
 }  // namespace
 
-IndexSpan vcf_index_span(std::string_view record, std::int64_t pos) {
+IndexSpan vcf_index_span(std::string_view record) {
     if (!record.empty() && record.back() == '\n') record.remove_suffix(1);
-    IndexSpan span{pos < 1 ? 0 : pos - 1, 0};
-    span.end = span.beg + 1;
-
+    IndexSpan span{0, 1};
+    // One pass over the bytes up to the end of INFO: the columns before it are
+    // short, where a search call per column costs more than it saves.
     std::size_t field = 0;
     std::size_t start = 0;
-    while (field <= info_field) {
-        const std::size_t tab = record.find('\t', start);
-        const std::string_view text = record.substr(start, tab == std::string_view::npos ? tab : tab - start);
-        if (field == ref_field && !text.empty()) {
+    for (std::size_t i = 0;; ++i) {
+        if (i < record.size() && record[i] != '\t') continue;
+        const std::string_view text(record.data() + start, i - start);
+        if (field == pos_field) {
+            const std::int64_t pos = c_strtoll(text);
+            span = {pos < 1 ? 0 : pos - 1, pos < 1 ? 1 : pos};
+        } else if (field == ref_field && !text.empty()) {
             // Saturates rather than wraps: a span that far out is refused by the index anyway.
             const auto length = static_cast<std::int64_t>(text.size());
             constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
@@ -91,9 +95,9 @@ IndexSpan vcf_index_span(std::string_view record, std::int64_t pos) {
                 if (end > span.beg) span.end = end;
             }
         }
-        if (tab == std::string_view::npos) break;
-        start = tab + 1;
+        if (field == info_field || i == record.size()) break;
         ++field;
+        start = i + 1;
     }
     return span;
 }
