@@ -4,6 +4,7 @@
 
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
+#include "common/parallel_ranges.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -15,6 +16,8 @@ constexpr int csi_depth = 6;
 // Deeper hierarchies number their bins past what readers compute in 32-bit ints.
 constexpr int deepest = 9;
 constexpr std::size_t poll_every = 65536;
+// Below this many records a second thread costs more than it saves.
+constexpr std::size_t records_per_thread = 250000;
 
 // How a record's line is read: a VCF, names in column 1, positions in column 2,
 // the end from REF and INFO END, header lines starting with '#', no lines skipped.
@@ -59,21 +62,26 @@ int depth_for(const std::vector<IndexSpan>& spans, bool csi) {
 std::string_view index_suffix(IndexKind kind) { return kind == IndexKind::tbi ? ".tbi" : ".csi"; }
 
 std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
-    std::vector<IndexSpan> spans;
-    spans.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (i % poll_every == 0) poll_interrupt();
-        const std::string_view record = records.record(i);
-        if (record.find('\0') != std::string_view::npos)
-            throw VcfInputError(0, "the record at " + where(records, i) +
-                                       " holds a NUL byte, which index readers take for the end of a column; "
-                                       "the file cannot be indexed");
-        const IndexSpan span = vcf_index_span(record);
-        if (span.end > BinningIndex::max_end(min_shift, deepest))
-            throw VcfInputError(0, "the record at " + where(records, i) + " ends at " + std::to_string(span.end) +
-                                       ", beyond the positions an index can describe (up to 2^41)");
-        spans.push_back(span);
-    }
+    std::vector<IndexSpan> spans(records.size());
+    const auto read = [&](std::size_t begin, std::size_t end, const RangeStop& stop) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if ((i - begin) % poll_every == 0) {
+                poll_interrupt();
+                if (stop.requested()) return;
+            }
+            const std::string_view record = records.record(i);
+            if (record.find('\0') != std::string_view::npos)
+                throw VcfInputError(0, "the record at " + where(records, i) +
+                                           " holds a NUL byte, which index readers take for the end of a column; "
+                                           "the file cannot be indexed");
+            spans[i] = vcf_index_span(record);
+            if (spans[i].end > BinningIndex::max_end(min_shift, deepest))
+                throw VcfInputError(0, "the record at " + where(records, i) + " ends at " +
+                                           std::to_string(spans[i].end) +
+                                           ", beyond the positions an index can describe (up to 2^41)");
+        }
+    };
+    run_in_ranges(records.size(), ranges_for(records.size(), records_per_thread), read);
     return spans;
 }
 

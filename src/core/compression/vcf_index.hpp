@@ -26,10 +26,11 @@ struct VcfIndex {
 // ".tbi" or ".csi", appended to the compressed file's name.
 std::string_view index_suffix(IndexKind kind);
 
-// The span of every record of `records`, in input order (a pass through the
-// text as it lies in memory, not in the order written). Throws VcfInputError
-// (no path) for a record holding a NUL byte, which index readers take for the
-// end of a column, or reaching beyond what any index can describe (2^41).
+// The span of every record of `records`, in input order (through the text as
+// it lies in memory, not in the order written; on a large input in ranges read
+// at once). Throws VcfInputError (no path) for the first record holding a NUL
+// byte, which index readers take for the end of a column, or reaching beyond
+// what any index can describe (2^41).
 std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records);
 
 // The index that `tabix -p vcf` (TBI) or `tabix --csi -p vcf` would build: TBI
