@@ -397,3 +397,36 @@ def test_sites_only_file_indexed(tmp_path, require_tool):
     vcf.write_text(header(columns=SITES_COLUMNS) + "chr1\t100\ts1\tACGT\t<DEL>\t.\tPASS\tSVTYPE=DEL;END=5000\n")
     gz = sort_and_compress(vcf, index=True)
     assert tabix_region(tabix, gz, "chr1:4000-4000") == ["s1"]
+
+
+# Above 250,000 records the spans are read in ranges on several threads.
+LARGE = 260_000
+
+
+def large_records() -> list[str]:
+    return [f"chr{1 + n * 3 // LARGE}\t{1 + n * 37}\tL{n}\tA\t<DEL>\t.\tPASS\tEND={n * 37 + 5 + n % 9000}\tGT\t0/1\n"
+            for n in range(LARGE)]
+
+
+def test_large_input_index_is_the_one_tabix_builds(tmp_path, require_tool):
+    tabix = require_tool("tabix")
+    vcf = tmp_path / "ours" / "large.vcf"
+    vcf.parent.mkdir()
+    vcf.write_text(header({"chr1": 10**8, "chr2": 10**8, "chr3": 10**8}) + "".join(large_records()))
+    ours = sort_and_compress(vcf, index=True)
+    theirs = copy_without_index(ours, tmp_path / "theirs")
+    subprocess.run([tabix, "-p", "vcf", theirs], check=True, capture_output=True)
+    assert read_index(ours + ".tbi") == read_index(theirs + ".tbi")
+
+
+def test_large_input_reports_first_unindexable_record(tmp_path):
+    records = large_records()
+    # The first bad record ends the first half of the input, the second opens the other half.
+    records[LARGE // 2 - 3] = line("chr2", 5_000_000, "early\0")
+    records[LARGE // 2 + 3] = line("chr2", 6_000_000, "late\0")
+    vcf = tmp_path / "large.vcf"
+    text = header() + "".join(records)
+    vcf.write_text(text)
+    with pytest.raises(ValueError, match="the record at chr2:5000000 holds a NUL byte"):
+        sort_and_compress(vcf, index=True)
+    assert_untouched(vcf, text, None)
