@@ -310,13 +310,6 @@ def test_stale_index_beside_output_is_removed(tmp_path, stale, options, written)
         assert read_index(gz + suffix).names == ["chr2"]
 
 
-def test_default_call_writes_no_index(tmp_path):
-    vcf = tmp_path / "unified.vcf"
-    vcf.write_text(header() + line("chr1", 7, "a"))
-    assert sort_and_compress(str(vcf)) == f"{vcf}.gz"
-    assert os.listdir(tmp_path) == ["unified.vcf.gz"]
-
-
 @pytest.mark.parametrize("arguments", [(True,), (True, True)])
 def test_index_options_are_keyword_only(tmp_path, arguments):
     vcf = tmp_path / "unified.vcf"
