@@ -73,8 +73,7 @@ bool info_end_value(std::string_view info, std::string_view& value) {
 IndexSpan vcf_index_span(std::string_view record) {
     if (!record.empty() && record.back() == '\n') record.remove_suffix(1);
     IndexSpan span{0, 1};
-    // One pass over the bytes up to the end of INFO: the columns before it are
-    // short, where a search call per column costs more than it saves.
+    // Columns split at every TAB, up to the end of INFO.
     std::size_t field = 0;
     std::size_t start = 0;
     for (std::size_t i = 0;; ++i) {
