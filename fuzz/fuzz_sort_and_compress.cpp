@@ -1,6 +1,8 @@
 // The sort-and-compress step on arbitrary text: it either writes a BGZF file
 // that decompresses to at least every record line it was given and removes the
-// input, or throws one of its errors and leaves the input as it was.
+// input, or throws one of its errors and leaves the input as it was. Inputs whose
+// size is odd are also indexed: then a TBI or CSI file is written beside the
+// result, and never one without the other.
 #include <zlib.h>
 
 #include <fstream>
@@ -45,17 +47,34 @@ std::string gunzip(const std::string& compressed) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const callfold::fuzz::InputFile input(data, size, ".vcf");
     const std::string before(reinterpret_cast<const char*>(data), size);
+    callfold::compression::SortAndCompressOptions options;
+    options.threads = 1;
+    options.index = size % 2 == 1;
+    const std::string gz = input.path() + ".gz";
     try {
-        const std::string output = callfold::compression::sort_and_compress(input.path(), {6, 1});
+        const std::string output = callfold::compression::sort_and_compress(input.path(), options);
         require(std::ifstream(input.path()).fail());  // the input is gone
         const std::string text = gunzip(file_bytes(output));
         std::remove(output.c_str());
         require(!text.empty() && text.back() == '\n');
+        const std::string tbi = file_bytes(gz + ".tbi");
+        const std::string csi = file_bytes(gz + ".csi");
+        std::remove((gz + ".tbi").c_str());
+        std::remove((gz + ".csi").c_str());
+        if (options.index) {
+            const std::string index = gunzip(tbi.empty() ? csi : tbi);
+            require(tbi.empty() != csi.empty());
+            require(index.starts_with(tbi.empty() ? "CSI\1" : "TBI\1"));
+        } else {
+            require(tbi.empty() && csi.empty());
+        }
     } catch (const callfold::InputLocation& where) {
         callfold::fuzz::require_located<callfold::VcfInputError, callfold::DecodeError, callfold::GzipError>(where);
         require(file_bytes(input.path()) == before);
     } catch (const callfold::VcfInputError& error) {
-        require(error.line == 0 && file_bytes(input.path()) == before);  // no column header at all
+        // No column header at all, or records an index cannot describe.
+        require(error.line == 0 && file_bytes(input.path()) == before);
     }
+    require(std::ifstream(gz + ".tbi").fail() && std::ifstream(gz + ".csi").fail());
     return 0;
 }

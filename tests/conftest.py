@@ -46,7 +46,7 @@ def data_copy(tmp_path: Path) -> Callable[[str], str]:
     return copy
 
 
-@pytest.fixture
+@pytest.fixture(scope="session")
 def require_tool() -> Callable[[str], str]:
     """require_tool(name) -> its path; in CI a missing tool fails the test instead of skipping it."""
 

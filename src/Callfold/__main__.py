@@ -4,4 +4,5 @@ import sys
 
 from Callfold.cli import main
 
-sys.exit(main())
+if __name__ == "__main__":  # importing the module (a type checker does) runs nothing
+    sys.exit(main())

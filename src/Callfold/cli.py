@@ -128,7 +128,6 @@ def run_unify(args: argparse.Namespace, progress: ProgressLine | None) -> list[s
     def sort(path: str) -> str:
         if progress is not None:
             progress.stage = "sorting and compressing"
-        remove_stale_indexes(path + ".gz")
         if write_index:
             result = compression.sort_and_compress(path, index=True, csi=args.csi)
             index.append(written_index(result))
@@ -145,14 +144,6 @@ def run_unify(args: argparse.Namespace, progress: ProgressLine | None) -> list[s
         raise CommandFailed("nothing to unify: none of the SV, CNV and repeat inputs holds a record "
                             "(see the warnings above)")
     return [result, *index]
-
-
-def remove_stale_indexes(compressed: str) -> None:
-    """An index left from an earlier file of the same name would point readers into the new one."""
-    for suffix in INDEX_SUFFIXES:
-        with contextlib.suppress(FileNotFoundError):
-            os.remove(compressed + suffix)
-            logging.info("Removed %s, the index of the file being replaced", compressed + suffix)
 
 
 def written_index(compressed: str) -> str:

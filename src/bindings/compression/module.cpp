@@ -14,21 +14,25 @@ namespace nb = nanobind;
 
 namespace {
 
-nb::str sort_and_compress(nb::handle path) {
+nb::str sort_and_compress(nb::handle path, bool index, bool csi) {
     const std::string file = callfold::py::path_argument(path, "path");
+    callfold::compression::SortAndCompressOptions options;
+    options.index = index;
+    options.csi = csi;
     const std::string written =
-        callfold::py::run_released([&] { return callfold::compression::sort_and_compress(file); });
+        callfold::py::run_released([&] { return callfold::compression::sort_and_compress(file, options); });
     return callfold::py::path_result(written);
 }
 
 }  // namespace
 
 NB_MODULE(compression, m) {
-    m.doc() = "Sort a VCF and compress it with BGZF so that tabix can index it.";
+    m.doc() = "Sort a VCF and compress it with BGZF so that tabix can index it, or index it in the same pass.";
     callfold::py::register_error_translator();
     callfold::py::def_set_progress(m);
-    m.def("sort_and_compress", &sort_and_compress, nb::arg("path"),
-          nb::sig("def sort_and_compress(path: str | os.PathLike[str]) -> str"),
+    m.def("sort_and_compress", &sort_and_compress, nb::arg("path"), nb::kw_only(), nb::arg("index") = false,
+          nb::arg("csi") = false,
+          nb::sig("def sort_and_compress(path: str | os.PathLike[str], *, index: bool = False, csi: bool = False) -> str"),
           "Sort the VCF at path, write it BGZF-compressed to path + '.gz' and remove path.\n\n"
           "The header is a ##fileformat line when the input has none, then its other header\n"
           "lines in input order (also those that stood after records), then declarations\n"
@@ -42,8 +46,18 @@ NB_MODULE(compression, m) {
           "was and no output file remains. Raises ValueError, naming the path and line, for\n"
           "a record without CHROM or integer POS, a record with another number of\n"
           "TAB-separated columns than the #CHROM line, or a second #CHROM line that\n"
-          "differs from the first; and, naming the path, for a file without a #CHROM line.\n"
-          "No index is written.");
+          "differs from the first; and, naming the path, for a file without a #CHROM line.\n\n"
+          "With index=True the tabix index is written in the same pass, from the offsets of\n"
+          "the compressed blocks: path + '.gz.tbi', the index `tabix -p vcf` builds, or\n"
+          "path + '.gz.csi' when a record ends beyond position 2^29, which TBI cannot hold;\n"
+          "csi=True always writes the CSI (and implies index). Records are placed as tabix\n"
+          "places them: from POS, to the end of REF or to INFO END when that lies beyond POS.\n"
+          "The index is synced and renamed into place after the .gz; on any error neither\n"
+          "remains. Raises ValueError, naming the path, for a record holding a NUL byte or\n"
+          "ending beyond position 2^41, which no index can describe.\n\n"
+          "An index of either kind left beside path + '.gz' by an earlier run describes\n"
+          "other data: it is removed (also with index=False) before the new file takes\n"
+          "the name. Without index=True no index is written.");
     // Which DEFLATE library this build uses, for bug reports and the build checks.
     m.attr("_deflate_library") = callfold::deflate_library;
 }

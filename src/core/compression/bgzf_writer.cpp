@@ -139,6 +139,7 @@ void BgzfWriter::worker_loop(void* compressor) {
 }
 
 void BgzfWriter::write(std::string_view data) {
+    uncompressed_size_ += data.size();
     while (!data.empty()) {
         const std::size_t take = std::min(data.size(), bgzf_block_data - current_.size());
         current_.append(data.data(), take);
@@ -186,6 +187,7 @@ void BgzfWriter::drain(std::uint64_t sequence) {
 void BgzfWriter::write_slot(Slot& slot) {
     output_.insert(output_.end(), slot.block.data(), slot.block.data() + slot.block_size);
     ++blocks_written_;
+    block_offsets_.push_back(block_offsets_.back() + slot.block_size);
     if (output_.size() >= output_flush_size) flush_output();
 }
 
@@ -203,6 +205,14 @@ void BgzfWriter::finish() {
     flush_output();
     stop_workers();
     finished_ = true;
+}
+
+std::uint64_t BgzfWriter::virtual_offset(std::uint64_t uncompressed_offset) const {
+    // The end of the data is offset 0 of the EOF block, as a reader's position
+    // after the last byte of a block is the start of the next one.
+    if (uncompressed_offset == uncompressed_size_) return block_offsets_.back() << 16;
+    const std::uint64_t block = uncompressed_offset / bgzf_block_data;
+    return block_offsets_.at(block) << 16 | uncompressed_offset % bgzf_block_data;
 }
 
 }  // namespace callfold::compression

@@ -49,6 +49,14 @@ public:
     void finish();
 
     std::uint64_t blocks_written() const { return blocks_written_; }
+    // Uncompressed bytes written so far.
+    std::uint64_t uncompressed_size() const { return uncompressed_size_; }
+    // The virtual offset (compressed offset of its block << 16 | offset within
+    // the block's data) of byte `uncompressed_offset` of what was written, or of
+    // the end of it; valid once finish() returned. Every block but the last holds
+    // exactly bgzf_block_data bytes, so the block follows from the offset alone.
+    // An offset at the end of a block's data is given as the start of the next.
+    std::uint64_t virtual_offset(std::uint64_t uncompressed_offset) const;
 
 private:
     struct Slot {
@@ -76,6 +84,9 @@ private:
     std::uint64_t next_compress_ = 0;  // sequence number of the next block a worker takes
     std::vector<unsigned char> output_;
     std::uint64_t blocks_written_ = 0;
+    std::uint64_t uncompressed_size_ = 0;
+    // Compressed offset of every block written, then of the end of the last one.
+    std::vector<std::uint64_t> block_offsets_{0};
     bool finished_ = false;
 
     void* inline_compressor_ = nullptr;  // used when there are no workers

@@ -61,6 +61,10 @@ void remove_file(const std::string& path) {
     if (::unlink(path.c_str()) != 0) throw OsError(errno, path);
 }
 
+void remove_file_if_present(const std::string& path) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw OsError(errno, path);
+}
+
 DurableFile::DurableFile(std::string final_path) : final_path_(std::move(final_path)) {
     std::random_device device;
     std::mt19937_64 random((static_cast<std::uint64_t>(device()) << 32) ^ device() ^

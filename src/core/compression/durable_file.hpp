@@ -26,6 +26,8 @@ public:
     // only the directory sync fails after the rename: the file under the final
     // name is then complete, and the error still reaches the caller.
     void commit();
+    // True once the file is under its final name (even when commit() then threw).
+    bool committed() const { return committed_; }
 
 private:
     void discard() noexcept;
@@ -41,5 +43,8 @@ std::string directory_of(const std::string& path);
 
 // unlink(path), throwing OsError on failure.
 void remove_file(const std::string& path);
+
+// unlink(path) when there is something under that name; OsError when it cannot be removed.
+void remove_file_if_present(const std::string& path);
 
 }  // namespace callfold::compression

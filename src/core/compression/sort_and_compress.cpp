@@ -1,11 +1,36 @@
 #include "compression/sort_and_compress.hpp"
 
+#include <unistd.h>
+
+#include <optional>
+
 #include "compression/bgzf_writer.hpp"
 #include "compression/durable_file.hpp"
 #include "compression/header_declarations.hpp"
+#include "compression/vcf_index.hpp"
 #include "compression/vcf_sorting.hpp"
 
 namespace callfold::compression {
+namespace {
+
+constexpr std::size_t prefetch_distance = 16;
+
+// Both files reach their names, the index after the data it describes; if
+// either fails, neither stays.
+void commit_with_index(DurableFile& output, std::optional<DurableFile>& index) {
+    try {
+        output.commit();
+        if (index) index->commit();
+    } catch (...) {
+        if (index) {
+            if (output.committed()) ::unlink(output.final_path().c_str());
+            if (index->committed()) ::unlink(index->final_path().c_str());
+        }
+        throw;
+    }
+}
+
+}  // namespace
 
 std::string sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
     const VcfRecords records = read_vcf_records(path);
@@ -18,6 +43,19 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         throw error;
     }
 
+    const bool indexing = options.index || options.csi;
+    // Read in input order, the text's own: in the order written the lines lie
+    // all over memory, and reading them there would stall on every one.
+    std::vector<IndexSpan> spans;
+    if (indexing) {
+        try {
+            spans = vcf_index_spans(records);
+        } catch (VcfInputError& error) {
+            error.path = path;
+            throw;
+        }
+    }
+
     const std::vector<std::string> declarations = missing_declarations(records.meta, records);
     const std::vector<std::uint32_t> order =
         sorted_record_order(records, contig_ranks(records, declared_contigs(records.meta)));
@@ -26,7 +64,9 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
     for (const std::string& line : records.meta) total += line.size();
     for (const std::string& line : declarations) total += line.size();
 
-    DurableFile output(path + ".gz");
+    const std::string output_path = path + ".gz";
+    DurableFile output(output_path);
+    std::optional<DurableFile> index_file;
     {
         BgzfWriter writer(output.fd(), output.temp_path(),
                           options.threads != 0 ? options.threads : bgzf_threads_for(total), options.level);
@@ -35,10 +75,42 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         for (const std::string& line : records.meta) writer.write(line);
         for (const std::string& line : declarations) writer.write(line);
         writer.write(records.column_header);
-        for (const std::uint32_t index : order) writer.write(records.record(index));
+        std::optional<VcfIndexBuilder> indexer;
+        if (indexing) indexer.emplace(writer.uncompressed_size(), spans, options.csi);
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            // Records are written in sorted order, from all over memory: asking
+            // for a record's line and span (and, earlier still, for where the
+            // line starts) ahead of its turn lets the loads overlap instead of
+            // each stalling the loop. (In the loop itself: GCC drops a call to a
+            // function that only prefetches.)
+            if (i + 2 * prefetch_distance < order.size())
+                __builtin_prefetch(&records.start[order[i + 2 * prefetch_distance]]);
+            if (i + prefetch_distance < order.size()) {
+                const std::uint32_t ahead = order[i + prefetch_distance];
+                __builtin_prefetch(records.text.data() + records.start[ahead]);
+                __builtin_prefetch(records.text.data() + records.start[ahead] + 64);
+                if (indexer) __builtin_prefetch(&spans[ahead]);
+            }
+            const std::string_view line = records.record(order[i]);
+            writer.write(line);
+            if (indexer) indexer->add(line, spans[order[i]]);
+        }
         writer.finish();
+
+        if (indexer) {
+            const VcfIndex index = indexer->finish(writer);
+            index_file.emplace(output_path + std::string(index_suffix(index.kind)));
+            BgzfWriter index_writer(index_file->fd(), index_file->temp_path(), bgzf_threads_for(index.content.size()),
+                                    options.level);
+            index_writer.write(index.content);
+            index_writer.finish();
+        }
     }
-    output.commit();
+    // An index from an earlier run describes other data: it goes before the new
+    // file takes the name, so the two never stand side by side.
+    for (const IndexKind kind : {IndexKind::tbi, IndexKind::csi})
+        remove_file_if_present(output_path + std::string(index_suffix(kind)));
+    commit_with_index(output, index_file);
     remove_file(path);
     return output.final_path();
 }

@@ -1,0 +1,64 @@
+// Work over the items [0, count) split into consecutive ranges run at once: the
+// first on the calling thread (where it may poll for an interrupt), each other
+// on a thread of its own. The outcome is that of running the ranges one after
+// another: when ranges fail, the error of the earliest reaches the caller, and
+// the ranges after a failed one are told to stop.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <exception>
+#include <thread>
+#include <vector>
+
+namespace callfold {
+
+// Whether an earlier range has failed, so this one's work no longer counts.
+class RangeStop {
+public:
+    RangeStop(const std::atomic<std::size_t>& first_failed, std::size_t range)
+        : first_failed_(first_failed), range_(range) {}
+    bool requested() const { return first_failed_.load(std::memory_order_relaxed) < range_; }
+
+private:
+    const std::atomic<std::size_t>& first_failed_;
+    std::size_t range_;
+};
+
+// How many ranges `count` items make: one per `per_range` items or part of it,
+// at most one per core.
+std::size_t ranges_for(std::size_t count, std::size_t per_range);
+
+// Calls work(begin, end, stop) for each range, stop being a RangeStop.
+template <class Work>
+void run_in_ranges(std::size_t count, std::size_t ranges, Work&& work) {
+    if (ranges == 0) ranges = 1;
+    std::atomic<std::size_t> first_failed{ranges};
+    std::vector<std::exception_ptr> errors(ranges);
+    const auto bound = [&](std::size_t range) { return count / ranges * range + std::min(range, count % ranges); };
+    const auto run = [&](std::size_t range) {
+        try {
+            work(bound(range), bound(range + 1), RangeStop(first_failed, range));
+        } catch (...) {
+            errors[range] = std::current_exception();
+            std::size_t failed = first_failed.load();
+            while (range < failed && !first_failed.compare_exchange_weak(failed, range)) {
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    try {
+        for (std::size_t range = 1; range < ranges; ++range) threads.emplace_back(run, range);
+    } catch (...) {
+        first_failed = 0;  // no thread: every started range stops
+        for (std::thread& thread : threads) thread.join();
+        throw;
+    }
+    run(0);
+    for (std::thread& thread : threads) thread.join();
+    for (const std::exception_ptr& error : errors)
+        if (error) std::rethrow_exception(error);
+}
+
+}  // namespace callfold

@@ -1,0 +1,107 @@
+#include "compression/vcf_index.hpp"
+
+#include <algorithm>
+
+#include "common/errors.hpp"
+#include "common/interruption.hpp"
+#include "common/parallel_ranges.hpp"
+
+namespace callfold::compression {
+namespace {
+
+constexpr int min_shift = 14;
+constexpr int tbi_depth = 5;
+// tabix's own CSI depth for contigs up to 2^32; deeper only when a record reaches further.
+constexpr int csi_depth = 6;
+// Deeper hierarchies number their bins past what readers compute in 32-bit ints.
+constexpr int deepest = 9;
+constexpr std::size_t poll_every = 65536;
+// Below this many records a second thread costs more than it saves.
+constexpr std::size_t records_per_thread = 250000;
+
+// How a record's line is read: a VCF, names in column 1, positions in column 2,
+// the end from REF and INFO END, header lines starting with '#', no lines skipped.
+constexpr std::int32_t tabix_vcf_format = 2;
+constexpr std::int32_t tabix_conf[] = {tabix_vcf_format, 1, 2, 0, '#', 0};
+
+void append_i32(std::string& out, std::int64_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((bits >> (8 * i)) & 0xff));
+}
+
+// The tabix header after the reference count: configuration, then the names.
+std::string tabix_meta(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::int32_t value : tabix_conf) append_i32(out, value);
+    std::int64_t names_size = 0;
+    for (const std::string& name : names) names_size += static_cast<std::int64_t>(name.size()) + 1;
+    append_i32(out, names_size);
+    for (const std::string& name : names) {
+        out += name;
+        out.push_back('\0');
+    }
+    return out;
+}
+
+std::string where(const VcfRecords& records, std::size_t index) {
+    return records.contigs[records.contig[index]] + ":" + std::to_string(records.pos[index]);
+}
+
+// The shallowest hierarchy holding every span: TBI's unless asked for a CSI.
+int depth_for(const std::vector<IndexSpan>& spans, bool csi) {
+    std::int64_t furthest = 0;
+    for (const IndexSpan& span : spans) furthest = std::max(furthest, span.end);
+    if (!csi && furthest <= BinningIndex::max_end(min_shift, tbi_depth)) return tbi_depth;
+    int depth = csi_depth;
+    while (furthest > BinningIndex::max_end(min_shift, depth)) ++depth;
+    return depth;
+}
+
+}  // namespace
+
+std::string_view index_suffix(IndexKind kind) { return kind == IndexKind::tbi ? ".tbi" : ".csi"; }
+
+std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
+    std::vector<IndexSpan> spans(records.size());
+    const auto read = [&](std::size_t begin, std::size_t end, const RangeStop& stop) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if ((i - begin) % poll_every == 0) {
+                poll_interrupt();
+                if (stop.requested()) return;
+            }
+            const std::string_view record = records.record(i);
+            if (record.find('\0') != std::string_view::npos)
+                throw VcfInputError(0, "the record at " + where(records, i) +
+                                           " holds a NUL byte, which index readers take for the end of a column; "
+                                           "the file cannot be indexed");
+            spans[i] = vcf_index_span(record);
+            if (spans[i].end > BinningIndex::max_end(min_shift, deepest))
+                throw VcfInputError(0, "the record at " + where(records, i) + " ends at " +
+                                           std::to_string(spans[i].end) +
+                                           ", beyond the positions an index can describe (up to 2^41)");
+        }
+    };
+    run_in_ranges(records.size(), ranges_for(records.size(), records_per_thread), read);
+    return spans;
+}
+
+VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const std::vector<IndexSpan>& spans, bool csi)
+    : VcfIndexBuilder(header_bytes, depth_for(spans, csi)) {}
+
+VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, int depth)
+    : kind_(depth == tbi_depth ? IndexKind::tbi : IndexKind::csi), index_(min_shift, depth), offset_(header_bytes) {}
+
+void VcfIndexBuilder::add(std::string_view record, IndexSpan span) {
+    const std::string_view chrom = record.substr(0, record.find('\t'));
+    if (names_.empty() || chrom != names_.back()) names_.emplace_back(chrom);
+    index_.add(static_cast<std::uint32_t>(names_.size() - 1), span, offset_, offset_ + record.size());
+    offset_ += record.size();
+}
+
+VcfIndex VcfIndexBuilder::finish(const BgzfWriter& writer) {
+    index_.finish([&writer](std::uint64_t offset) { return writer.virtual_offset(offset); });
+    const std::string meta = tabix_meta(names_);
+    return {kind_, kind_ == IndexKind::tbi ? index_.tbi(meta) : index_.csi(meta)};
+}
+
+}  // namespace callfold::compression
