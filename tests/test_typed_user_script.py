@@ -22,5 +22,6 @@ def test_user_script_runs_with_path_and_str_paths(tmp_path):
     assert by_path == by_str == stages
     assert (tmp_path / "repeats_kept.vcf").read_text() == (tmp_path / "repeats_kept_str.vcf").read_text()
     assert sorted(p.name for p in tmp_path.iterdir()) == sorted(
-        ["repeats_kept.vcf", "repeats_kept_str.vcf", "unified.vcf.gz", "unified_str.vcf.gz", "stages.vcf.gz"]
+        ["repeats_kept.vcf", "repeats_kept_str.vcf", "unified.vcf.gz", "unified_str.vcf.gz", "stages.vcf.gz",
+         "stages.vcf.gz.tbi"]
     )

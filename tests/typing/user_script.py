@@ -78,7 +78,8 @@ def stage_by_stage(data: Path, out: Path, repeat_vcf: str) -> str:
     assert_type(unified, Path | None)
     if unified is None:
         raise SystemExit("no input could donate a header")
-    return compression.sort_and_compress(unified)
+    # Sorted, compressed and indexed in one pass: unified + ".gz" and its ".tbi".
+    return compression.sort_and_compress(unified, index=True)
 
 
 def record_rules(data: Path) -> list[str]:
@@ -101,6 +102,7 @@ def _refused() -> None:
     unifier.run(b"unified.vcf")  # type: ignore[arg-type]
     repeats.filter_repeats_vcf(full_repeat_path=7)  # type: ignore[arg-type]
     size: int = compression.sort_and_compress("unified.vcf")  # type: ignore[assignment]
+    compression.sort_and_compress("unified.vcf", True)  # type: ignore[call-arg]
     unifier.unify_lines({unifier.SV: None}, "unified.vcf", options).upper()  # type: ignore[union-attr]
     del size
 
