@@ -29,7 +29,7 @@ install:
 	VENV=$(VENV) ./setup.sh $(PYTHON)
 
 demo: install
-	$(VENV)/bin/python -P scripts/demo.py
+	scripts/demo.sh $(VENV)
 
 test:
 	scripts/test_supported_pythons.sh
