@@ -36,6 +36,11 @@ HEADER = (
     + '##INFO=<ID=END,Number=1,Type=Integer,Description="End position">\n'
     + '##INFO=<ID=SVLEN,Number=.,Type=Integer,Description="SV length">\n'
     + '##INFO=<ID=CIPOS,Number=2,Type=Integer,Description="Confidence interval around POS">\n'
+    + '##INFO=<ID=CN,Number=1,Type=Integer,Description="Copy number">\n'
+    + '##INFO=<ID=TRID,Number=1,Type=String,Description="Tandem repeat ID">\n'
+    + '##INFO=<ID=MOTIFS,Number=1,Type=String,Description="Repeat motifs">\n'
+    + '##INFO=<ID=STRUC,Number=1,Type=String,Description="Repeat structure">\n'
+    + '##INFO=<ID=ROH_SCORE,Number=1,Type=Float,Description="ROH score">\n'
     + '##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">\n'
     + '##FORMAT=<ID=GQ,Number=1,Type=Integer,Description="Genotype quality">\n'
     + "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\tSAMPLE\n"
