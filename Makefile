@@ -61,6 +61,7 @@ wheel:
 	PATH="$(CURDIR)/$(VENV)/bin:$$PATH" $(VENV)/bin/auditwheel repair -w build/wheel-repaired build/wheel-unrepaired/callfold-*.whl
 	$(VENV)/bin/wheel unpack -d build/wheel-repaired build/wheel-repaired/callfold-*.whl
 	cp $(LIBDEFLATE_NOTICE) "$$(echo build/wheel-repaired/callfold-*/callfold-*.dist-info/licenses)/libdeflate-copyright"
+	mkdir -p $(WHEEL_DIR)
 	$(VENV)/bin/wheel pack -d $(WHEEL_DIR) build/wheel-repaired/callfold-*/
 	$(VENV)/bin/auditwheel show $(WHEEL_DIR)/callfold-*.whl
 	$(VENV)/bin/python -P scripts/check_wheel.py $(WHEEL_DIR)/callfold-*.whl
