@@ -15,7 +15,7 @@
 #include "common/progress.hpp"
 #include "common/output_file.hpp"
 #include "common/system_io.hpp"
-#include "repeats/path_identity.hpp"
+#include "repeats/output_guard.hpp"
 #include "common/path_text.hpp"
 
 extern char** environ;
@@ -115,7 +115,7 @@ void intersect_with_bedtools(const std::string& repeat_path, const std::string& 
     require_path_text(repeat_path);
     require_path_text(bed_path);
     require_path_text(output_path);
-    refuse_output_over_inputs(repeat_path, bed_path, output_path);
+    refuse_filtered_output_over_inputs(repeat_path, bed_path, output_path);
 
     OutputFile output(output_path);
 
