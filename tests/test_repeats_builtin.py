@@ -68,6 +68,64 @@ def test_overlaps_is_the_scan_with_its_early_stop():
         repeats._overlaps([(1, 2, 3)], 0, 10)
 
 
+def host_scan(intervals, start, end):
+    for interval_start, interval_end in intervals:
+        if interval_start >= end:
+            return False
+        if start < interval_end:
+            return True
+    return False
+
+
+class Reversed(int):
+    """An int that compares the other way round: it must be asked, not converted."""
+
+    def __ge__(self, other):
+        return int(self) < other
+
+    def __lt__(self, other):
+        return int(self) >= other
+
+    def __le__(self, other):
+        return int(self) > other
+
+    def __gt__(self, other):
+        return int(self) <= other
+
+
+# Values on both sides of the 64-bit limits, and values that are not plain ints.
+EDGE = [2**63 - 1, 2**63, -(2**63), -(2**63) - 1, 0]
+values = st.one_of(st.integers(-3, 3), st.sampled_from(EDGE), st.integers(-(2**70), 2**70),
+                   st.floats(-4, 4, allow_nan=False), st.booleans())
+
+
+@settings(max_examples=300, deadline=None)
+@given(intervals=st.lists(st.tuples(values, values), max_size=6), start=values, end=values)
+def test_overlaps_judges_any_numbers_as_the_host_compares_them(intervals, start, end):
+    assert repeats._overlaps(intervals, start, end) is host_scan(intervals, start, end)
+
+
+@pytest.mark.parametrize(
+    "intervals, start, end, expected",
+    [
+        ([(Reversed(5), 10)], 0, 3, True),  # 5 >= 3 would end the scan; Reversed says it does not
+        ([(0, Reversed(10))], 5, 7, False),  # 5 < 10 asks Reversed, which says no
+        ([(float("nan"), 10)], 0, 3, True),  # nan >= 3 is false, 0 < 10 true
+        ([[1, 2]], 0, 10, True),  # any sequence of two
+        ([(2**63 - 1, 2**63)], 2**63 - 1, 2**63, True),
+    ],
+)
+def test_overlaps_values_the_core_does_not_hold(intervals, start, end, expected):
+    assert repeats._overlaps(intervals, start, end) is expected
+
+
+def test_overlaps_raises_what_the_comparison_raises():
+    with pytest.raises(TypeError):
+        repeats._overlaps([("1", 2)], 0, 10)
+    with pytest.raises(TypeError):
+        repeats._overlaps([(1, 2)], None, 10)
+
+
 spans = st.tuples(st.integers(-5, 60), st.integers(-5, 60))
 
 

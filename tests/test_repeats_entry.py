@@ -254,6 +254,30 @@ def test_engines_refuse_an_output_naming_an_input(tmp_path, path_dir, monkeypatc
     assert (repeat.read_bytes(), bed.read_bytes()) == before
 
 
+@pytest.mark.parametrize(
+    "engine, target, named",
+    [
+        ("_intersect_in_python", "vcf", "the repeat VCF"),
+        ("_intersect_in_python", "bed", "the catalog BED"),
+        ("_intersect_with_bedtools", "vcf", "the repeat VCF"),
+        ("_intersect_with_bedtools", "bed", "the catalog BED"),
+        # bedtools reads nothing before the guard: a catalog that does not exist is
+        # still refused as an output spelled like it.
+        ("_intersect_with_bedtools", "missing bed", "the catalog BED"),
+    ],
+)
+def test_output_guard_names_the_input(tmp_path, path_dir, engine, target, named):
+    repeat, bed = guarded_inputs(tmp_path, path_dir)
+    if target == "missing bed":
+        bed = tmp_path / "nowhere.bed"
+    output = repeat if target == "vcf" else bed
+    spelled = str(output.parent / "sub" / ".." / output.name)
+    with pytest.raises(ValueError) as refused:
+        getattr(repeats, engine)(str(repeat), str(bed), spelled)
+    assert str(refused.value) == f"output path '{spelled}' names {named} '{output}'; writing it would destroy the input"
+    assert not (tmp_path / "nowhere.bed").exists()
+
+
 def test_runtime_error_comes_before_the_output_guard(tmp_path, path_dir):
     repeat = Path(write(tmp_path / "r.vcf", vcf()))
     with pytest.raises(RuntimeError, match=RUNTIME_MESSAGE):

@@ -163,6 +163,34 @@ def test_run_refuses_an_output_that_names_an_input(tmp_path, data_copy, spy, spe
     assert Path(sv).read_bytes() == before and spy == []
 
 
+def test_run_guard_names_the_first_input_met_and_the_output_over_it(tmp_path, data_copy, spy):
+    # The inputs are met in the order sv, cnv: the sv input is the compressed name,
+    # the cnv input the unified file itself.
+    output = tmp_path / "x.vcf"
+    output.write_bytes(Path(data_copy("cnv.vcf")).read_bytes())
+    compressed = tmp_path / "x.vcf.gz"
+    compressed.write_bytes(gzip.compress(Path(data_copy("sv.vcf")).read_bytes()))
+    with pytest.raises(ValueError) as refused:
+        unifier.run(str(output), sv_path=str(compressed), cnv_path=str(output))
+    assert str(refused.value) == (f"the compressed output '{compressed}' is the sv input '{compressed}'; "
+                                  "choose an output_path whose compressed name is not an input")
+    with pytest.raises(ValueError) as refused:
+        unifier.run(str(output), sv_path=data_copy("sv.vcf"), cnv_path=str(output))
+    assert str(refused.value) == (f"output_path '{output}' is the cnv input '{output}'; "
+                                  "writing the unified file there would destroy it")
+    assert spy == []
+
+
+def test_run_guard_refuses_only_a_file_that_exists(tmp_path, data_copy, spy):
+    # Spelled through a directory that does not exist, the output names no file:
+    # the guard lets it pass and opening it fails, the input untouched.
+    sv = Path(data_copy("sv.vcf"))
+    before = sv.read_bytes()
+    with pytest.raises(FileNotFoundError):
+        unifier.run(str(sv.parent / "nowhere" / ".." / sv.name), sv_path=str(sv))
+    assert sv.read_bytes() == before and spy == []
+
+
 def test_run_missing_input_error_comes_before_the_guard(tmp_path):
     missing = str(tmp_path / "missing.vcf")
     with pytest.raises(FileNotFoundError):

@@ -2,6 +2,7 @@
 // built-in intersection or, when named, with `bedtools intersect`.
 #include <nanobind/nanobind.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "repeats/catalog.hpp"
 #include "repeats/filter_entry.hpp"
 #include "repeats/output_name.hpp"
+#include "repeats/overlap_index.hpp"
 #include "host/py_paths.hpp"
 #include "repeats/record_span.hpp"
 #include "repeats/vcf_text_stream.hpp"
@@ -62,22 +64,51 @@ void run_engine(nb::handle repeat_path, nb::handle bed_path, nb::handle output_p
     callfold::py::run_released([&] { engine(repeat, bed, output); });
 }
 
-// The reference scan over any sequence of (start, end) pairs, compared as the
-// host compares them, so that it accepts what the host accepts.
+// An exact int within 64 bits; nothing for any other value (beyond 64 bits, a
+// float, an int subclass that may compare its own way).
+std::optional<std::int64_t> exact_int64(nb::handle value) {
+    if (!PyLong_CheckExact(value.ptr())) return std::nullopt;
+    int overflow = 0;
+    const long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+    if (overflow != 0) return std::nullopt;
+    return number;
+}
+
+// A host object, compared as the host compares it (its errors raised).
+struct HostValue {
+    nb::handle object;
+
+    static bool compare(const HostValue& left, const HostValue& right, int operation) {
+        const int result = PyObject_RichCompareBool(left.object.ptr(), right.object.ptr(), operation);
+        if (result < 0) throw nb::python_error();
+        return result != 0;
+    }
+    friend bool operator>=(const HostValue& left, const HostValue& right) { return compare(left, right, Py_GE); }
+    friend bool operator<(const HostValue& left, const HostValue& right) { return compare(left, right, Py_LT); }
+};
+
+// The core's scan over any iterable of (start, end) pairs, pulled one at a time
+// (it never looks past the interval that ends it). Pairs of 64-bit ints are
+// judged as the core's integers; any other values as the objects themselves,
+// so that whatever the host can compare is judged as the host would.
 bool overlaps(nb::handle intervals, nb::handle start, nb::handle end) {
+    const auto start64 = exact_int64(start);
+    const auto end64 = exact_int64(end);
     for (nb::handle item : intervals) {
         nb::object pair = nb::steal(PySequence_Tuple(item.ptr()));
         if (!pair.is_valid()) throw nb::python_error();
         const Py_ssize_t size = PyTuple_GET_SIZE(pair.ptr());
         if (size != 2) throw callfold::UnpackError(2, static_cast<std::size_t>(size));
-        PyObject* interval_start = PyTuple_GET_ITEM(pair.ptr(), 0);
-        PyObject* interval_end = PyTuple_GET_ITEM(pair.ptr(), 1);
-        const int past_end = PyObject_RichCompareBool(interval_start, end.ptr(), Py_GE);
-        if (past_end < 0) throw nb::python_error();
-        if (past_end) return false;
-        const int reaches = PyObject_RichCompareBool(start.ptr(), interval_end, Py_LT);
-        if (reaches < 0) throw nb::python_error();
-        if (reaches) return true;
+        const nb::handle interval_start = PyTuple_GET_ITEM(pair.ptr(), 0);
+        const nb::handle interval_end = PyTuple_GET_ITEM(pair.ptr(), 1);
+        const auto first = exact_int64(interval_start);
+        const auto last = exact_int64(interval_end);
+        const core::ScanStep step =
+            first && last && start64 && end64
+                ? core::scan_step(*first, *last, *start64, *end64)
+                : core::scan_step(HostValue{interval_start}, HostValue{interval_end}, HostValue{start},
+                                  HostValue{end});
+        if (step != core::ScanStep::next) return step == core::ScanStep::overlap;
     }
     return false;
 }

@@ -22,7 +22,7 @@ void def_vcf_header_from_lines(nb::module_& m) {
             for (nb::handle line : vcf_lines) {
                 const std::string_view text = utf8_view(line, "line");
                 header.append(text);
-                if (text.find("#CHROM") != std::string_view::npos) break;
+                if (unifier::ends_vcf_header(text)) break;
             }
             return to_str(header);
         },

@@ -6,7 +6,6 @@
 #include <cerrno>
 
 #include "common/errors.hpp"
-#include "common/interruption.hpp"
 #include "common/path_text.hpp"
 
 namespace callfold {
@@ -24,41 +23,31 @@ void FileDescriptor::close(const std::string& path) {
 
 FileDescriptor open_file(const std::string& path, int flags, unsigned mode) {
     require_path_text(path);
-    for (;;) {
-        const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
-        if (fd >= 0) return FileDescriptor(fd);
-        if (errno != EINTR) throw OsError(errno, path);
-        poll_interrupt();  // opening a FIFO blocks until a writer comes
-    }
+    // Opening a FIFO blocks until a writer comes: an interrupt must reach it.
+    const int fd = retry_after_signal([&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
+    if (fd < 0) throw OsError(errno, path);
+    return FileDescriptor(fd);
 }
 
 std::size_t read_some(int fd, char* buffer, std::size_t size, const std::string& path) {
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, size);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR) throw OsError(errno, path);
-        poll_interrupt();
-    }
+    const ssize_t got = retry_after_signal([&] { return ::read(fd, buffer, size); });
+    if (got < 0) throw OsError(errno, path);
+    return static_cast<std::size_t>(got);
 }
 
 void write_all(int fd, std::string_view bytes, const std::string& path) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno != EINTR) throw OsError(errno, path);
-            poll_interrupt();
-            continue;
-        }
+        const ssize_t written = retry_after_signal([&] { return ::write(fd, bytes.data(), bytes.size()); });
+        if (written < 0) throw OsError(errno, path);
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
 }
 
-void sync_file(int fd, const std::string& path) {
-    while (::fsync(fd) != 0) {
-        if (errno == EINTR) continue;
-        if (errno == EINVAL || errno == EROFS || errno == ENOTSUP) return;
-        throw OsError(errno, path);
-    }
+void sync_file(int fd, const std::string& path, Unsyncable unsyncable) {
+    if (retry_after_signal([fd] { return ::fsync(fd); }, InterruptPoll::off) == 0) return;
+    const bool cannot_sync = errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+    if (cannot_sync && unsyncable == Unsyncable::ignore) return;
+    throw OsError(errno, path);
 }
 
 }  // namespace callfold

@@ -1,13 +1,31 @@
 // The system calls every reader and writer of the core shares: a descriptor
-// owner, and read/write that resume after a signal (polling for an interrupt
+// owner, and calls that resume after a signal (polling for an interrupt
 // first, so that Ctrl-C during a blocked read stops the work).
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "common/interruption.hpp"
+
 namespace callfold {
+
+// Whether a call interrupted by a signal first asks if the work is to stop.
+// Code that must not throw (a destructor) or must finish (a sync) only retries.
+enum class InterruptPoll { on, off };
+
+// Makes the system call `call` again for as long as a signal interrupts it
+// (EINTR). Returns its last result: negative, with errno set, on any other failure.
+template <class Call>
+auto retry_after_signal(Call call, InterruptPoll poll = InterruptPoll::on) {
+    for (;;) {
+        const auto result = call();
+        if (result >= 0 || errno != EINTR) return result;
+        if (poll == InterruptPoll::on) poll_interrupt();
+    }
+}
 
 // Owns one open file descriptor; closes it when destroyed.
 class FileDescriptor {
@@ -50,8 +68,11 @@ std::size_t read_some(int fd, char* buffer, std::size_t size, const std::string&
 // All of `bytes`; OsError naming `path`.
 void write_all(int fd, std::string_view bytes, const std::string& path);
 
-// fsync; OsError naming `path`, except where the file cannot be synced at all
-// (a pipe, a terminal, a device that keeps no data).
-void sync_file(int fd, const std::string& path);
+// What a file that cannot be synced at all (a pipe, a terminal, a device or a
+// file system that keeps no data) means to the caller: nothing to do, or an error.
+enum class Unsyncable { ignore, fail };
+
+// fsync; OsError naming `path`.
+void sync_file(int fd, const std::string& path, Unsyncable unsyncable = Unsyncable::ignore);
 
 }  // namespace callfold

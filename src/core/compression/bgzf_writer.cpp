@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/deflate.hpp"
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
 #include "common/progress.hpp"
-#include "common/system_io.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -25,17 +23,13 @@ void put_le32(unsigned char* out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>((value >> (8 * i)) & 0xff);
 }
 
-void* new_compressor(int level) { return new BlockDeflater(level); }
-
-void free_compressor(void* compressor) { delete static_cast<BlockDeflater*>(compressor); }
-
 }  // namespace
 
 const unsigned char bgzf_eof_block[28] = {0x1f, 0x8b, 0x08, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff,
                                           0x06, 0x00, 0x42, 0x43, 0x02, 0x00, 0x1b, 0x00, 0x03, 0x00,
                                           0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
-std::size_t make_bgzf_block(void* compressor, std::string_view data, unsigned char* out) {
+std::size_t make_bgzf_block(BlockDeflater* compressor, std::string_view data, unsigned char* out) {
     // gzip member header: ID1 ID2 CM=deflate FLG=FEXTRA, MTIME 0, XFL 0, OS unknown,
     // XLEN 6, then the BC subfield whose value (set below) is the block size - 1.
     static constexpr unsigned char header[16] = {0x1f, 0x8b, 0x08, 0x04, 0x00, 0x00, 0x00, 0x00,
@@ -45,8 +39,7 @@ std::size_t make_bgzf_block(void* compressor, std::string_view data, unsigned ch
     const std::size_t room = bgzf_max_block - bgzf_header_size - bgzf_footer_size;
 
     std::size_t deflated_size = 0;
-    if (compressor != nullptr)
-        deflated_size = static_cast<BlockDeflater*>(compressor)->compress(data, deflated, room);
+    if (compressor != nullptr) deflated_size = compressor->compress(data, deflated, room);
     if (deflated_size == 0) {
         // Did not fit (or no compressor): one final stored DEFLATE block.
         deflated[0] = 0x01;
@@ -70,12 +63,12 @@ unsigned bgzf_threads_for(std::size_t total_bytes) {
     return static_cast<unsigned>(std::min<std::size_t>(cores, blocks));
 }
 
-BgzfWriter::BgzfWriter(int fd, std::string path, unsigned threads, int level)
-    : fd_(fd), path_(std::move(path)), level_(level) {
+BgzfWriter::BgzfWriter(const FileDescriptor& file, std::string path, unsigned threads, int level)
+    : file_(file), path_(std::move(path)), level_(level) {
     current_.reserve(bgzf_block_data);
     output_.reserve(output_flush_size + bgzf_max_block);
     if (threads <= 1) {
-        inline_compressor_ = new_compressor(level_);
+        inline_compressor_ = std::make_unique<BlockDeflater>(level_);
         slots_.resize(1);
         slots_[0].block.resize(bgzf_max_block);
         return;
@@ -86,21 +79,16 @@ BgzfWriter::BgzfWriter(int fd, std::string path, unsigned threads, int level)
         slot.block.resize(bgzf_max_block);
     }
     try {
-        for (unsigned i = 0; i < threads; ++i) worker_compressors_.push_back(new_compressor(level_));
+        for (unsigned i = 0; i < threads; ++i) worker_compressors_.push_back(std::make_unique<BlockDeflater>(level_));
         for (unsigned i = 0; i < threads; ++i)
-            workers_.emplace_back([this, compressor = worker_compressors_[i]] { worker_loop(compressor); });
+            workers_.emplace_back([this, compressor = worker_compressors_[i].get()] { worker_loop(*compressor); });
     } catch (...) {
         stop_workers();
-        for (void* compressor : worker_compressors_) free_compressor(compressor);
         throw;
     }
 }
 
-BgzfWriter::~BgzfWriter() {
-    stop_workers();
-    for (void* compressor : worker_compressors_) free_compressor(compressor);
-    free_compressor(inline_compressor_);
-}
+BgzfWriter::~BgzfWriter() { stop_workers(); }
 
 void BgzfWriter::stop_workers() {
     {
@@ -113,7 +101,7 @@ void BgzfWriter::stop_workers() {
     workers_.clear();
 }
 
-void BgzfWriter::worker_loop(void* compressor) {
+void BgzfWriter::worker_loop(BlockDeflater& compressor) {
     for (;;) {
         Slot* slot = nullptr;
         {
@@ -125,7 +113,7 @@ void BgzfWriter::worker_loop(void* compressor) {
         }
         std::exception_ptr error;
         try {
-            slot->block_size = make_bgzf_block(compressor, slot->data, slot->block.data());
+            slot->block_size = make_bgzf_block(&compressor, slot->data, slot->block.data());
         } catch (...) {
             error = std::current_exception();
         }
@@ -152,7 +140,7 @@ void BgzfWriter::submit_current() {
     report_progress(current_.size());
     if (workers_.empty()) {
         Slot& slot = slots_[0];
-        slot.block_size = make_bgzf_block(inline_compressor_, current_, slot.block.data());
+        slot.block_size = make_bgzf_block(inline_compressor_.get(), current_, slot.block.data());
         current_.clear();
         write_slot(slot);
         return;
@@ -163,7 +151,6 @@ void BgzfWriter::submit_current() {
     current_.clear();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        slot.busy = true;
         slot.done = false;
         ++next_sequence_;
     }
@@ -177,7 +164,6 @@ void BgzfWriter::drain(std::uint64_t sequence) {
             std::unique_lock<std::mutex> lock(mutex_);
             work_done_.wait(lock, [&] { return slot.done || worker_error_; });
             if (worker_error_) std::rethrow_exception(worker_error_);
-            slot.busy = false;
         }
         write_slot(slot);
         ++next_write_;
@@ -186,14 +172,13 @@ void BgzfWriter::drain(std::uint64_t sequence) {
 
 void BgzfWriter::write_slot(Slot& slot) {
     output_.insert(output_.end(), slot.block.data(), slot.block.data() + slot.block_size);
-    ++blocks_written_;
     block_offsets_.push_back(block_offsets_.back() + slot.block_size);
     if (output_.size() >= output_flush_size) flush_output();
 }
 
 void BgzfWriter::flush_output() {
     poll_interrupt();
-    write_all(fd_, std::string_view(reinterpret_cast<const char*>(output_.data()), output_.size()), path_);
+    write_all(file_.get(), std::string_view(reinterpret_cast<const char*>(output_.data()), output_.size()), path_);
     output_.clear();
 }
 

@@ -8,11 +8,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "common/deflate.hpp"
+#include "common/system_io.hpp"
 
 namespace callfold::compression {
 
@@ -27,18 +31,19 @@ inline constexpr std::size_t bgzf_footer_size = 8;
 extern const unsigned char bgzf_eof_block[28];
 
 // One complete BGZF block for `data` (at most bgzf_block_data bytes) into `out`,
-// using `compressor` (a BlockDeflater, or null for stored data).
+// using `compressor` (null for stored data).
 // Returns the block size. `out` must hold bgzf_max_block bytes.
-std::size_t make_bgzf_block(void* compressor, std::string_view data, unsigned char* out);
+std::size_t make_bgzf_block(BlockDeflater* compressor, std::string_view data, unsigned char* out);
 
 // Worker threads to use for `total_bytes` of input on this machine.
 unsigned bgzf_threads_for(std::size_t total_bytes);
 
 class BgzfWriter {
 public:
-    // Writes to the open descriptor `fd`; `path` names it in errors. With
-    // `threads` <= 1 every block is compressed on the calling thread.
-    BgzfWriter(int fd, std::string path, unsigned threads, int level = 6);
+    // Writes to `file`, which must stay open while the writer lives; `path`
+    // names it in errors. With `threads` <= 1 every block is compressed on the
+    // calling thread.
+    BgzfWriter(const FileDescriptor& file, std::string path, unsigned threads, int level = 6);
     ~BgzfWriter();
     BgzfWriter(const BgzfWriter&) = delete;
     BgzfWriter& operator=(const BgzfWriter&) = delete;
@@ -48,7 +53,6 @@ public:
     // Throws OsError on a failed write; nothing may be written after it.
     void finish();
 
-    std::uint64_t blocks_written() const { return blocks_written_; }
     // Uncompressed bytes written so far.
     std::uint64_t uncompressed_size() const { return uncompressed_size_; }
     // The virtual offset (compressed offset of its block << 16 | offset within
@@ -63,18 +67,17 @@ private:
         std::string data;
         std::vector<unsigned char> block;
         std::size_t block_size = 0;
-        bool busy = false;    // handed to the workers, not yet written out
-        bool done = false;    // compressed
+        bool done = false;  // compressed
     };
 
     void submit_current();
     void write_slot(Slot& slot);
     void drain(std::size_t sequence);
     void flush_output();
-    void worker_loop(void* compressor);
+    void worker_loop(BlockDeflater& compressor);
     void stop_workers();
 
-    int fd_;
+    const FileDescriptor& file_;
     std::string path_;
     int level_;
     std::string current_;              // the block being filled
@@ -83,14 +86,13 @@ private:
     std::uint64_t next_write_ = 0;     // sequence number of the next block to write
     std::uint64_t next_compress_ = 0;  // sequence number of the next block a worker takes
     std::vector<unsigned char> output_;
-    std::uint64_t blocks_written_ = 0;
     std::uint64_t uncompressed_size_ = 0;
     // Compressed offset of every block written, then of the end of the last one.
     std::vector<std::uint64_t> block_offsets_{0};
     bool finished_ = false;
 
-    void* inline_compressor_ = nullptr;  // used when there are no workers
-    std::vector<void*> worker_compressors_;
+    std::unique_ptr<BlockDeflater> inline_compressor_;  // used when there are no workers
+    std::vector<std::unique_ptr<BlockDeflater>> worker_compressors_;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable work_ready_;

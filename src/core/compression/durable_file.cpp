@@ -27,25 +27,11 @@ std::string random_suffix(std::mt19937_64& random) {
     return suffix;
 }
 
-void sync_fd(int fd, const std::string& path) {
-    while (::fsync(fd) != 0) {
-        if (errno != EINTR) throw OsError(errno, path);
-    }
-}
-
+// Some file systems cannot sync a directory at all; the rename is then as
+// durable as that file system makes it.
 void sync_directory(const std::string& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) throw OsError(errno, directory);
-    int error = 0;
-    while (::fsync(fd) != 0) {
-        if (errno == EINTR) continue;
-        // Some file systems cannot sync a directory at all; the rename is then as
-        // durable as that file system makes it.
-        if (errno != EINVAL && errno != ENOTSUP) error = errno;
-        break;
-    }
-    ::close(fd);
-    if (error != 0) throw OsError(error, directory);
+    const FileDescriptor handle = open_file(directory, O_RDONLY | O_DIRECTORY);
+    sync_file(handle.get(), directory, Unsyncable::ignore);
 }
 
 }  // namespace
@@ -72,13 +58,14 @@ DurableFile::DurableFile(std::string final_path) : final_path_(std::move(final_p
                            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     for (int attempt = 0;; ++attempt) {
         std::string candidate = final_path_ + "." + random_suffix(random) + ".tmp";
-        // Mode 0666 less the umask: the permissions an ordinary new file gets.
-        fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
+        try {
+            // Mode 0666 less the umask: the permissions an ordinary new file gets.
+            file_ = open_file(candidate, O_WRONLY | O_CREAT | O_EXCL, 0666);
             temp_path_ = std::move(candidate);
             return;
+        } catch (const OsError& error) {
+            if (error.err != EEXIST || attempt + 1 == create_attempts) throw OsError(error.err, final_path_);
         }
-        if (errno != EEXIST || attempt + 1 == create_attempts) throw OsError(errno, final_path_);
     }
 }
 
@@ -87,10 +74,7 @@ DurableFile::~DurableFile() {
 }
 
 void DurableFile::discard() noexcept {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    file_.reset();
     if (!temp_path_.empty()) {
         ::unlink(temp_path_.c_str());
         temp_path_.clear();
@@ -98,10 +82,8 @@ void DurableFile::discard() noexcept {
 }
 
 void DurableFile::commit() {
-    sync_fd(fd_, temp_path_);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) throw OsError(errno, temp_path_);
+    sync_file(file_.get(), temp_path_, Unsyncable::fail);
+    file_.close(temp_path_);
     if (::rename(temp_path_.c_str(), final_path_.c_str()) != 0) throw OsError(errno, final_path_);
     committed_ = true;
     temp_path_.clear();

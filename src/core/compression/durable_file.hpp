@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "common/system_io.hpp"
+
 namespace callfold::compression {
 
 class DurableFile {
@@ -17,7 +19,7 @@ public:
     DurableFile(const DurableFile&) = delete;
     DurableFile& operator=(const DurableFile&) = delete;
 
-    int fd() const { return fd_; }
+    const FileDescriptor& file() const { return file_; }
     const std::string& temp_path() const { return temp_path_; }
     const std::string& final_path() const { return final_path_; }
 
@@ -34,7 +36,7 @@ private:
 
     std::string final_path_;
     std::string temp_path_;
-    int fd_ = -1;
+    FileDescriptor file_;
     bool committed_ = false;
 };
 

@@ -68,7 +68,7 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
     DurableFile output(output_path);
     std::optional<DurableFile> index_file;
     {
-        BgzfWriter writer(output.fd(), output.temp_path(),
+        BgzfWriter writer(output.file(), output.temp_path(),
                           options.threads != 0 ? options.threads : bgzf_threads_for(total), options.level);
         // Readers identify a VCF by a first line that states its format.
         if (!has_fileformat(records.meta)) writer.write("##fileformat=VCFv4.2\n");
@@ -100,7 +100,7 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         if (indexer) {
             const VcfIndex index = indexer->finish(writer);
             index_file.emplace(output_path + std::string(index_suffix(index.kind)));
-            BgzfWriter index_writer(index_file->fd(), index_file->temp_path(), bgzf_threads_for(index.content.size()),
+            BgzfWriter index_writer(index_file->file(), index_file->temp_path(), bgzf_threads_for(index.content.size()),
                                     options.level);
             index_writer.write(index.content);
             index_writer.finish();

@@ -15,7 +15,7 @@
 #include "common/progress.hpp"
 #include "common/output_file.hpp"
 #include "common/system_io.hpp"
-#include "repeats/path_identity.hpp"
+#include "repeats/output_guard.hpp"
 #include "common/path_text.hpp"
 
 extern char** environ;
@@ -63,8 +63,7 @@ public:
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
         int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+        retry_after_signal([&] { return ::waitpid(pid_, &status, 0); }, InterruptPoll::off);
     }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -72,11 +71,8 @@ public:
     // The exit status, negative for the signal that ended it.
     int wait() {
         int status = 0;
-        for (;;) {
-            if (::waitpid(pid_, &status, 0) >= 0) break;
-            if (errno != EINTR) throw OsError(errno, bedtools_program);
-            poll_interrupt();
-        }
+        if (retry_after_signal([&] { return ::waitpid(pid_, &status, 0); }) < 0)
+            throw OsError(errno, bedtools_program);
         pid_ = 0;
         if (WIFEXITED(status)) return WEXITSTATUS(status);
         if (WIFSIGNALED(status)) return -WTERMSIG(status);
@@ -93,10 +89,10 @@ void copy_child_output(int pipe_fd, OutputFile& output) {
     std::vector<char> buffer(std::size_t{1} << 16);
     for (;;) {
         pollfd ready{pipe_fd, POLLIN, 0};
-        const int events = ::poll(&ready, 1, 100);
-        if (events < 0 && errno != EINTR) throw OsError(errno, bedtools_program);
+        const int events = retry_after_signal([&] { return ::poll(&ready, 1, 100); });
+        if (events < 0) throw OsError(errno, bedtools_program);
         poll_interrupt();
-        if (events <= 0) continue;
+        if (events == 0) continue;
         const std::size_t got = read_some(pipe_fd, buffer.data(), buffer.size(), bedtools_program);
         if (got == 0) return;
         output.write(std::string_view(buffer.data(), got));
@@ -115,7 +111,7 @@ void intersect_with_bedtools(const std::string& repeat_path, const std::string& 
     require_path_text(repeat_path);
     require_path_text(bed_path);
     require_path_text(output_path);
-    refuse_output_over_inputs(repeat_path, bed_path, output_path);
+    refuse_filtered_output_over_inputs(repeat_path, bed_path, output_path);
 
     OutputFile output(output_path);
 

@@ -8,7 +8,7 @@
 #include "common/path_text.hpp"
 #include "repeats/catalog.hpp"
 #include "repeats/catalog_index.hpp"
-#include "repeats/path_identity.hpp"
+#include "repeats/output_guard.hpp"
 #include "repeats/vcf_lines.hpp"
 #include "repeats/vcf_source.hpp"
 
@@ -29,7 +29,7 @@ IntersectCounts intersect_builtin(const std::string& repeat_path, const std::str
     IntersectCounts counts;
     {
         std::unique_ptr<LineStream> source = open_vcf_text(repeat_path);
-        refuse_output_over_inputs(repeat_path, bed_path, output_path);
+        refuse_filtered_output_over_inputs(repeat_path, bed_path, output_path);
         OutputFile destination(output_path);
         for_each_vcf_line(
             *source, [&](std::string_view header) { destination.write(header); },

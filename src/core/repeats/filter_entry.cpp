@@ -9,7 +9,7 @@
 #include "repeats/chromosome_survey.hpp"
 #include "repeats/executable_lookup.hpp"
 #include "repeats/output_name.hpp"
-#include "repeats/path_identity.hpp"
+#include "repeats/output_guard.hpp"
 
 namespace callfold::repeats {
 namespace {
@@ -79,7 +79,7 @@ std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& 
     const std::string filtered_path =
         output_path && !output_path->empty() ? *output_path : filtered_repeat_path(*full_repeat_path);
     require_path_text(filtered_path);
-    refuse_output_over_inputs(*full_repeat_path, *repeat_bed_file_path, filtered_path);
+    refuse_filtered_output_over_inputs(*full_repeat_path, *repeat_bed_file_path, filtered_path);
 
     log(LogLevel::info, "Filtering %s against %s with the %s engine",
         {PathArg{*full_repeat_path}, PathArg{*repeat_bed_file_path}, *engine});

@@ -6,8 +6,8 @@ namespace callfold::repeats {
 
 bool overlaps_scan(std::span<const Interval> intervals, std::int64_t start, std::int64_t end) {
     for (const Interval& interval : intervals) {
-        if (interval.start >= end) return false;
-        if (start < interval.end) return true;
+        const ScanStep step = scan_step(interval.start, interval.end, start, end);
+        if (step != ScanStep::next) return step == ScanStep::overlap;
     }
     return false;
 }

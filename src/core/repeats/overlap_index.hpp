@@ -15,6 +15,17 @@ namespace callfold::repeats {
 // lies after `start`.
 bool overlaps_scan(std::span<const Interval> intervals, std::int64_t start, std::int64_t end);
 
+// One interval of that walk: an overlap, the end of the walk, or on to the next.
+// Any values with >= and < are judged by it, so that a caller holding numbers
+// of another kind (beyond 64 bits) applies the same rule.
+enum class ScanStep { overlap, past_end, next };
+template <class Value>
+ScanStep scan_step(const Value& interval_start, const Value& interval_end, const Value& start, const Value& end) {
+    if (interval_start >= end) return ScanStep::past_end;
+    if (start < interval_end) return ScanStep::overlap;
+    return ScanStep::next;
+}
+
 // The same answer by bisection: the scan looks at exactly the intervals before
 // the first one starting at or after `end`, and succeeds when one of them ends
 // after `start`, i.e. when the largest end among them does. Intervals are not

@@ -13,6 +13,6 @@ std::string compressed_path_for(const std::string& output_path);
 
 // Throws ValueError when `output_path`, or its compressed name, is the same file
 // as an input that exists (same path, "..", symbolic or hard link).
-void refuse_output_over_inputs(const std::string& output_path, const InputPaths& inputs);
+void refuse_unified_output_over_inputs(const std::string& output_path, const InputPaths& inputs);
 
 }  // namespace callfold::unifier

@@ -60,7 +60,7 @@ void refuse_mismatched_sample_columns(const LinesByType& lines, const RecordOpti
     // The donor's column header by the writer's own rule: the first line holding "#CHROM".
     const std::vector<std::string_view>& donor_lines = *lines[*donor];
     const std::size_t header_lines = vcf_header_line_count(donor_lines);
-    if (header_lines == 0 || donor_lines[header_lines - 1].find("#CHROM") == std::string_view::npos) return;
+    if (header_lines == 0 || !ends_vcf_header(donor_lines[header_lines - 1])) return;
     const std::vector<std::string_view> donor_names = sample_column_names(donor_lines[header_lines - 1]);
     const bool donor_has_format = count_fields(strip_trailing_newlines(donor_lines[header_lines - 1])) > format_index;
 

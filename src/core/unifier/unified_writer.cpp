@@ -40,9 +40,11 @@ auto apply_rule(std::string_view file_type, std::size_t index, std::string_view 
 
 }  // namespace
 
+bool ends_vcf_header(std::string_view line) { return line.find("#CHROM") != std::string_view::npos; }
+
 std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i)
-        if (lines[i].find("#CHROM") != std::string_view::npos) return i + 1;
+        if (ends_vcf_header(lines[i])) return i + 1;
     return lines.size();
 }
 

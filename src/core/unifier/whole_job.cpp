@@ -9,7 +9,7 @@ bool unify_files(const InputPaths& paths, const std::string& output_path,
                  const std::vector<std::string>& drop_sv_filters, const RecordOptions& options, const LogSink& log) {
     const InputLines inputs = read_struct_lines(paths, drop_sv_filters, log);
     // Read errors come first; the output is checked before it is opened.
-    refuse_output_over_inputs(output_path, paths);
+    refuse_unified_output_over_inputs(output_path, paths);
     LinesByType lines{};
     for (std::size_t type = 0; type < file_type_count; ++type)
         if (inputs[type]) lines[type] = &inputs[type]->lines;
