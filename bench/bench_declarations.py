@@ -21,7 +21,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 
-from bench_compression import write_input  # noqa: E402
+from bench_compression import add_input_options, write_input  # noqa: E402
 
 
 def build() -> str:
@@ -34,10 +34,8 @@ def build() -> str:
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--records", type=int, default=3_000_000)
+    add_input_options(parser)
     parser.add_argument("--rounds", type=int, default=5, help="runs of each way; best and median are shown")
-    parser.add_argument("--shuffle", action="store_true", help="records in random order instead of sorted sections")
-    parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--dir", default=None, help="where to write the input (default: a temporary directory)")
     args = parser.parse_args()
     program = build()
