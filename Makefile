@@ -17,7 +17,7 @@ LIBDEFLATE_NOTICE ?= /usr/share/doc/libdeflate0/copyright
 SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 PYTHON ?= python3
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = line_stream int_text unifier_rules repeat_spans catalog sort_and_compress
+FUZZ_TARGETS = line_stream int_text line_columns unifier_rules repeat_spans catalog sort_and_compress
 ZLIB_TESTS = tests/test_deflate_blocks.py tests/test_packaging.py tests/test_compression_bgzf.py \
   tests/test_compression_files.py tests/test_compression_tools.py tests/test_input_reading.py tests/test_odd_files.py
 # -P keeps the source tree off sys.path, so tests import the installed package.

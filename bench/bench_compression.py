@@ -110,12 +110,17 @@ def peer_pipeline(path: str, out_path: str, threads: int) -> None:
     subprocess.run(["bash", "-c", script], check=True)
 
 
-def main() -> None:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+def add_input_options(parser: argparse.ArgumentParser) -> None:
+    """The options of write_input's input, for every benchmark that times it."""
     parser.add_argument("--records", type=int, default=3_000_000)
-    parser.add_argument("--threads", type=int, default=2, help="threads for the peer's sort and bgzip")
     parser.add_argument("--shuffle", action="store_true", help="records in random order instead of sorted sections")
     parser.add_argument("--seed", type=int, default=1)
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    add_input_options(parser)
+    parser.add_argument("--threads", type=int, default=2, help="threads for the peer's sort and bgzip")
     parser.add_argument("--repeat", type=int, default=3, help="runs of each step; the best time is shown")
     parser.add_argument("--dir", default=None, help="where to write the files (default: a temporary directory)")
     args = parser.parse_args()

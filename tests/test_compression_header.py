@@ -115,6 +115,24 @@ def test_format_definitions_come_from_every_sample(write_input):
     ]
 
 
+@pytest.mark.parametrize("samples", [1, 3])
+def test_values_are_read_wherever_the_columns_fall(write_input, samples):
+    # ID of every length from 0 to 139 moves INFO, FORMAT and the sample columns
+    # across the blocks the columns are found in: a column taken from the wrong
+    # place would show text where only integers and pairs of them stand.
+    columns = SITES_COLUMNS.replace("\n", "\tFORMAT" + "".join(f"\tS{i}" for i in range(samples)) + "\n")
+    records = [
+        f"chr1\t{pad + 1}\t{'x' * pad}\tN\tA\t.\tPASS\tK={pad}\tGT:XP" + f"\t0/1:{pad},{pad + 1}" * samples + "\n"
+        for pad in range(140)
+    ]
+    assert added(write_input, records, columns=columns) == [
+        "##contig=<ID=chr1>",
+        '##INFO=<ID=K,Number=1,Type=Integer,Description="Not declared in the input header">',
+        '##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">',
+        '##FORMAT=<ID=XP,Number=.,Type=Integer,Description="Not declared in the input header">',
+    ]
+
+
 def test_ids_that_cannot_be_declared_are_left_out(write_input):
     records = ["chr1\t5\t.\tN\t<a,b>\t.\tbad=filter\tK<1=2;GOOD\tGT\t0/1\n", "chr one\t1\t.\tN\tA\t.\t.\t.\tGT\t0/1\n"]
     assert added(write_input, records) == [

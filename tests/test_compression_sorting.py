@@ -82,6 +82,15 @@ def test_pos_is_written_as_plain_digits(write_input, pos, written, value):
     assert (out.index(moved[0]) == 0) == (value < 9)
 
 
+@pytest.mark.parametrize("pos", ["+7", "007", "7"])
+def test_pos_is_read_and_rewritten_wherever_the_columns_fall(write_input, pos):
+    # CHROM of every length from 1 to 139 moves POS and the TAB after it across
+    # the blocks the columns are found in; the rest of each line stays as it was.
+    lines = [record("c" * length, pos, f"id{length}") for length in range(1, 140)]
+    out = sorted_records(write_input, vcf(lines))
+    assert out == [record("c" * length, "7", f"id{length}") for length in range(1, 140)]
+
+
 # A small universe of contigs, some declared, and POS values with many ties.
 DECLARED = ("chr3", "chr1", "chrM")
 contigs = st.sampled_from(["chr1", "chr2", "chr3", "chrM", "chrUn", "HLA-A"])

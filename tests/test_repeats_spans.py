@@ -209,3 +209,24 @@ def test_bgzf_block_with_a_wrong_size_field_reads_as_gzip(tmp_path, shift):
     path.write_bytes(bytes(data))
     with gzip.open(path, "rt", encoding="utf-8") as expected:
         assert lines_of(str(path)) == list(expected)
+
+
+@pytest.mark.parametrize(
+    ("ref", "info", "after", "span"),
+    [
+        ("ACG", "SVTYPE=STR;END=120", "\tGT\t0/1", (100, 120)),
+        ("ACGTACGTAC", "SVTYPE=STR", "\tGT\t0/1", (100, 110)),  # no END: REF's length
+        ("A", "X=1;END=130", "", (100, 130)),  # INFO the last column
+        ("A" * 70, "RU=CAG", "\tGT:AL\t0/1:3,4\t1/1:5,5", (100, 170)),  # columns past INFO in later blocks
+    ],
+)
+def test_span_wherever_the_columns_fall(tmp_path, ref, info, after, span):
+    # Columns are found a block of bytes at a time: padding the ID column moves the
+    # later TABs and the line's end across every block boundary, one line after another.
+    lines = [f"chr1\t101\t{'x' * pad}\t{ref}\t<STR>\t.\tPASS\t{info}{after}\n" for pad in range(140)]
+    assert {repeats._record_span(text) for text in lines} == {("chr1", *span)}
+    vcf = write(tmp_path / "r.vcf", "".join(lines))
+    for start, kept in ((span[1] - 1, lines), (span[1], [])):  # the span's last base, then just past it
+        out = tmp_path / "out.vcf"
+        repeats._intersect_in_python(vcf, write(tmp_path / "c.bed", f"chr1\t{start}\t{start + 1}\n"), str(out))
+        assert out.read_text() == "".join(kept)

@@ -20,6 +20,8 @@ public:
     RangeStop(const std::atomic<std::size_t>& first_failed, std::size_t range)
         : first_failed_(first_failed), range_(range) {}
     bool requested() const { return first_failed_.load(std::memory_order_relaxed) < range_; }
+    // Which range this is, counting from 0 in item order.
+    std::size_t range() const { return range_; }
 
 private:
     const std::atomic<std::size_t>& first_failed_;

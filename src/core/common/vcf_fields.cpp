@@ -1,38 +1,20 @@
 #include "common/vcf_fields.hpp"
 
-#include <algorithm>
-#include <cstring>
-
 namespace callfold {
 
 std::vector<std::string_view> split_fields(std::string_view line, char separator) {
     std::vector<std::string_view> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = line.find(separator, start);
-        if (end == std::string_view::npos) {
-            fields.push_back(line.substr(start));
-            return fields;
-        }
-        fields.push_back(line.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
-bool field_at(std::string_view line, std::size_t index, std::string_view& field, char separator) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < index; ++i) {
-        const std::size_t end = line.find(separator, start);
-        if (end == std::string_view::npos) return false;
-        start = end + 1;
-    }
-    const std::size_t end = line.find(separator, start);
-    field = line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    return true;
+    for_each_field(line, separator, [&fields](std::string_view field) { fields.push_back(field); });
+    return fields;
 }
 
 std::size_t count_fields(std::string_view line, char separator) {
-    return static_cast<std::size_t>(std::count(line.begin(), line.end(), separator)) + 1;
+    std::size_t separators = 0;
+    for_each_byte(line, separator, [&separators](std::size_t) {
+        ++separators;
+        return true;
+    });
+    return separators + 1;
 }
 
 std::string_view strip_trailing_newlines(std::string_view line) {

@@ -6,7 +6,8 @@
 
 #include "compression/bgzf_writer.hpp"
 #include "compression/durable_file.hpp"
-#include "compression/header_declarations.hpp"
+#include "compression/header_lines.hpp"
+#include "compression/missing_declarations.hpp"
 #include "compression/vcf_index.hpp"
 #include "compression/vcf_sorting.hpp"
 

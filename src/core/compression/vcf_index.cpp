@@ -5,6 +5,7 @@
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
 #include "common/parallel_ranges.hpp"
+#include "common/vcf_fields.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -92,7 +93,7 @@ VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, int depth)
     : kind_(depth == tbi_depth ? IndexKind::tbi : IndexKind::csi), index_(min_shift, depth), offset_(header_bytes) {}
 
 void VcfIndexBuilder::add(std::string_view record, IndexSpan span) {
-    const std::string_view chrom = record.substr(0, record.find('\t'));
+    const std::string_view chrom = LineColumns<1>(record)[0];
     if (names_.empty() || chrom != names_.back()) names_.emplace_back(chrom);
     index_.add(static_cast<std::uint32_t>(names_.size() - 1), span, offset_, offset_ + record.size());
     offset_ += record.size();

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "common/vcf_fields.hpp"
+
 namespace callfold::compression {
 namespace {
 
@@ -72,31 +74,22 @@ bool info_end_value(std::string_view info, std::string_view& value) {
 
 IndexSpan vcf_index_span(std::string_view record) {
     if (!record.empty() && record.back() == '\n') record.remove_suffix(1);
+    const LineColumns<info_field + 1> column(record);
     IndexSpan span{0, 1};
-    // Columns split at every TAB, up to the end of INFO.
-    std::size_t field = 0;
-    std::size_t start = 0;
-    for (std::size_t i = 0;; ++i) {
-        if (i < record.size() && record[i] != '\t') continue;
-        const std::string_view text(record.data() + start, i - start);
-        if (field == pos_field) {
-            const std::int64_t pos = c_strtoll(text);
-            span = {pos < 1 ? 0 : pos - 1, pos < 1 ? 1 : pos};
-        } else if (field == ref_field && !text.empty()) {
-            // Saturates rather than wraps: a span that far out is refused by the index anyway.
-            const auto length = static_cast<std::int64_t>(text.size());
-            constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
-            span.end = span.beg > most - length ? most : span.beg + length;
-        } else if (field == info_field) {
-            std::string_view value;
-            if (info_end_value(text, value) && !value.starts_with('.')) {
-                const std::int64_t end = c_strtoll(value);
-                if (end > span.beg) span.end = end;
-            }
-        }
-        if (field == info_field || i == record.size()) break;
-        ++field;
-        start = i + 1;
+    if (column.count() > pos_field) {
+        const std::int64_t pos = c_strtoll(column[pos_field]);
+        span = {pos < 1 ? 0 : pos - 1, pos < 1 ? 1 : pos};
+    }
+    if (column.count() > ref_field && !column[ref_field].empty()) {
+        // Saturates rather than wraps: a span that far out is refused by the index anyway.
+        const auto length = static_cast<std::int64_t>(column[ref_field].size());
+        constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
+        span.end = span.beg > most - length ? most : span.beg + length;
+    }
+    std::string_view value;
+    if (column.count() > info_field && info_end_value(column[info_field], value) && !value.starts_with('.')) {
+        const std::int64_t end = c_strtoll(value);
+        if (end > span.beg) span.end = end;
     }
     return span;
 }

@@ -52,14 +52,12 @@ void VcfRecordCollector::add_line(std::string_view line) {
         return;
     }
 
-    const std::size_t tab1 = line.find('\t');
-    if (tab1 == std::string_view::npos)
+    const LineColumns<2> leading(line);
+    if (leading.count() < 2)
         throw VcfInputError(line_number_, "record has no POS column (fewer than 2 TAB-separated fields)");
-    const std::string_view chrom = line.substr(0, tab1);
+    const std::string_view chrom = leading[0];
     if (chrom.empty()) throw VcfInputError(line_number_, "record has an empty CHROM");
-    const std::size_t tab2 = line.find('\t', tab1 + 1);
-    const std::string_view pos_text =
-        line.substr(tab1 + 1, tab2 == std::string_view::npos ? std::string_view::npos : tab2 - tab1 - 1);
+    const std::string_view pos_text = leading[1];
     const IntText pos = parse_int_text(pos_text);
     if (pos.status == IntText::Status::invalid)
         throw VcfInputError(line_number_, "POS " + quoted(pos_text) + " is not an integer");
@@ -84,9 +82,9 @@ void VcfRecordCollector::add_line(std::string_view line) {
     if (pos_text == canonical) {
         text.append(line);
     } else {
-        text.append(line.substr(0, tab1 + 1));
+        text.append(line.substr(0, leading.end(0) + 1));
         text.append(canonical);
-        if (tab2 != std::string_view::npos) text.append(line.substr(tab2));
+        text.append(line.substr(leading.end(1)));
     }
     text += '\n';
     records_.start.push_back(text.size());

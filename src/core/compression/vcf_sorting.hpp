@@ -9,20 +9,13 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "common/errors.hpp"
+#include "common/string_map.hpp"
 
 namespace callfold::compression {
-
-struct StringHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
-};
-template <typename Value>
-using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
 
 // True for the column header line ("#CHROM..."): the one header line that is
 // not meta-information.

@@ -5,8 +5,8 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
+#include "common/string_map.hpp"
 #include "repeats/catalog.hpp"
 #include "repeats/chromosome_naming.hpp"
 #include "repeats/overlap_index.hpp"
@@ -32,14 +32,9 @@ public:
     const ChromosomeNaming& naming() const { return naming_; }
 
 private:
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
-
     void look_up(std::string_view chromosome);
 
-    std::unordered_map<std::string, OverlapIndex, NameHash, std::equal_to<>> by_name_;
+    StringMap<OverlapIndex> by_name_;
     std::string last_name_;
     const OverlapIndex* last_ = nullptr;
     bool has_last_ = false;

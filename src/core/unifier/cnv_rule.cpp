@@ -26,8 +26,8 @@ bool is_valid_cnv_line(std::string_view line) {
     // by the sorting step.
     if (py_strip(line).empty()) return true;
 
-    const std::vector<std::string_view> cells = split_fields(line);
-    if (cells.size() <= first_sample_column) throw MissingField(std::max(info_column, cells.size()), cells.size());
+    const LineColumns<first_sample_column + 1> cells(line);
+    if (cells.count() <= first_sample_column) throw MissingField(std::max(info_column, cells.count()), cells.count());
     const std::string_view info = cells[info_column];
     const std::string_view format = cells[format_column];
     const std::string_view sample = cells[first_sample_column];

@@ -8,18 +8,19 @@ namespace {
 
 constexpr std::size_t record_fields = 10;
 constexpr std::size_t info_column = 7;
+// One column past a record's ten tells ten from more.
+using RecordColumns = LineColumns<record_fields + 1>;
 
-// INFO of a line known to have at least ten fields.
-std::string_view info_of(std::string_view line) {
-    std::string_view info;
-    field_at(line, info_column, info);
-    return info;
+bool info_has_svtype(const RecordColumns& columns) {
+    return columns[info_column].find("SVTYPE=") != std::string_view::npos;
 }
 
 // ";SVTYPE=REP" appended to INFO, which ends at the line's eighth TAB.
-std::string with_mark(std::string_view line) {
-    std::size_t info_end = std::string_view::npos;
-    for (std::size_t tab = 0; tab <= info_column; ++tab) info_end = line.find('\t', info_end + 1);
+std::string with_mark(const RecordColumns& columns) {
+    const std::size_t fields = columns.more() ? count_fields(columns.line()) : columns.count();
+    if (fields != record_fields) throw UnpackError(record_fields, fields);
+    const std::string_view line = columns.line();
+    const std::size_t info_end = columns.end(info_column);
     std::string marked;
     marked.reserve(line.size() + 11);
     marked.append(line.substr(0, info_end));
@@ -31,22 +32,18 @@ std::string with_mark(std::string_view line) {
 }  // namespace
 
 bool repeat_line_needs_svtype(std::string_view line) {
-    return count_fields(line) >= record_fields && info_of(line).find("SVTYPE=") == std::string_view::npos;
+    const RecordColumns columns(line);
+    return columns.count() >= record_fields && !info_has_svtype(columns);
 }
 
-std::string modify_repeat_line(std::string_view line) {
-    const std::size_t fields = count_fields(line);
-    if (fields != record_fields) throw UnpackError(record_fields, fields);
-    return with_mark(line);
-}
+std::string modify_repeat_line(std::string_view line) { return with_mark(RecordColumns(line)); }
 
 std::optional<std::string> marked_repeat_line(std::string_view line, RepeatMarking marking) {
     if (marking == RepeatMarking::never) return std::nullopt;
-    const std::size_t fields = count_fields(line);
-    if (fields < record_fields) return std::nullopt;
-    if (marking == RepeatMarking::detect && info_of(line).find("SVTYPE=") != std::string_view::npos)
-        return std::nullopt;
-    return modify_repeat_line(line);
+    const RecordColumns columns(line);
+    if (columns.count() < record_fields) return std::nullopt;
+    if (marking == RepeatMarking::detect && info_has_svtype(columns)) return std::nullopt;
+    return with_mark(columns);
 }
 
 }  // namespace callfold::unifier

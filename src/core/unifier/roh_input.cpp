@@ -15,8 +15,11 @@ namespace {
 __extension__ typedef __int128 wide_int;
 __extension__ typedef unsigned __int128 wide_uint;
 
-const std::string_view& field(const std::vector<std::string_view>& fields, std::size_t index) {
-    if (index >= fields.size()) throw MissingField(index, fields.size());
+// Chromosome, start, end and score.
+using BedColumns = LineColumns<4>;
+
+std::string_view field(const BedColumns& fields, std::size_t index) {
+    if (index >= fields.count()) throw MissingField(index, fields.count());
     return fields[index];
 }
 
@@ -55,7 +58,7 @@ bool roh_bed_line_is_skipped(std::string_view line) {
 }
 
 std::string roh_bed_line_to_vcf(std::string_view bed_line) {
-    const std::vector<std::string_view> fields = split_fields(py_strip(bed_line));
+    const BedColumns fields(py_strip(bed_line));
     // The end is parsed before the start, as the bounds are ordered.
     const std::int64_t end_bound = bound(field(fields, 2));
     const std::int64_t start_bound = bound(field(fields, 1));

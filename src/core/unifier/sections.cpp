@@ -44,13 +44,9 @@ bool is_section_record(const AppendedSection& section, std::string_view line) {
 
 std::string_view section_record_chromosome(const AppendedSection& section, std::string_view line) {
     if (!section.bed) return vcf_chromosome(line);
-    const std::string_view stripped = py_strip(line);
-    return stripped.substr(0, stripped.find('\t'));
+    return LineColumns<1>(py_strip(line))[0];
 }
 
-std::string_view vcf_chromosome(std::string_view line) {
-    const std::size_t tab = line.find('\t');
-    return tab == std::string_view::npos ? strip_trailing_newlines(line) : line.substr(0, tab);
-}
+std::string_view vcf_chromosome(std::string_view line) { return LineColumns<1>(strip_trailing_newlines(line))[0]; }
 
 }  // namespace callfold::unifier

@@ -11,14 +11,16 @@ namespace {
 constexpr std::size_t filter_column = 6;
 
 bool filter_has_token(std::string_view filter, const std::unordered_set<std::string_view>& tokens) {
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = filter.find(';', start);
-        const std::string_view entry = filter.substr(start, end == std::string_view::npos ? end : end - start);
-        if (tokens.count(entry) != 0) return true;
-        if (end == std::string_view::npos) return false;
-        start = end + 1;
-    }
+    bool found = false;
+    for_each_field(filter, ';', [&](std::string_view entry) { found = found || tokens.count(entry) != 0; });
+    return found;
+}
+
+// A record (not a header line) whose FILTER field carries one of `tokens`.
+bool is_removed(std::string_view line, const std::unordered_set<std::string_view>& tokens) {
+    if (!line.empty() && line.front() == '#') return false;
+    const LineColumns<filter_column + 1> columns(strip_trailing_newlines(line));
+    return columns.count() > filter_column && filter_has_token(columns[filter_column], tokens);
 }
 
 }  // namespace
@@ -35,17 +37,10 @@ std::vector<std::size_t> kept_sv_lines(const std::vector<std::string_view>& line
     const std::unordered_set<std::string_view> tokens(distinct.begin(), distinct.end());
     std::int64_t removed = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        std::string_view filter;
-        if (!line.empty() && line.front() == '#') {
-            kept.push_back(i);
-        } else if (!field_at(strip_trailing_newlines(line), filter_column, filter)) {
-            kept.push_back(i);
-        } else if (filter_has_token(filter, tokens)) {
+        if (is_removed(lines[i], tokens))
             ++removed;
-        } else {
+        else
             kept.push_back(i);
-        }
     }
     if (removed > 0) {
         // std::set orders UTF-8 bytewise, which is code-point order.

@@ -1,0 +1,24 @@
+// Maps and sets keyed by std::string that are looked up by std::string_view
+// without building a string for each lookup.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace callfold {
+
+struct StringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+
+template <typename Value>
+using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_to<>>;
+
+using StringSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
+
+}  // namespace callfold
