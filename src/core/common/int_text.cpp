@@ -2,12 +2,12 @@
 
 #include <limits>
 
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 
 namespace callfold {
 
 IntText parse_int_text(std::string_view text) {
-    const std::string_view body = py_strip(text);
+    const std::string_view body = strip_whitespace(text);
     std::size_t i = 0;
     bool negative = false;
     if (i < body.size() && (body[i] == '+' || body[i] == '-')) {

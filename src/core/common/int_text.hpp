@@ -1,5 +1,5 @@
-// Integer text as the whole system reads it: surrounding whitespace (the host's
-// str.strip() set), one optional sign, ASCII decimal digits with single
+// Integer text as the whole system reads it: surrounding Unicode whitespace
+// (common/whitespace.hpp), one optional sign, ASCII decimal digits with single
 // underscores between digits. Values beyond 64 bits are reported, never wrapped.
 #pragma once
 

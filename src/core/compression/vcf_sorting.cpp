@@ -11,7 +11,7 @@
 #include "common/interruption.hpp"
 #include "common/int_text.hpp"
 #include "common/line_stream.hpp"
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 #include "common/vcf_fields.hpp"
 
 namespace callfold::compression {
@@ -38,10 +38,10 @@ std::string quoted(std::string_view text) {
 void VcfRecordCollector::add_line(std::string_view line) {
     ++line_number_;
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    const std::string_view stripped = py_strip(line);
+    const std::string_view stripped = strip_whitespace(line);
     if (stripped.empty()) return;  // blank lines carry nothing
     if (stripped.front() == '#') {
-        const std::string_view header = py_lstrip(line);
+        const std::string_view header = lstrip_whitespace(line);
         if (is_column_header(header)) {
             add_column_header(header);
         } else {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/int_text.hpp"
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 #include "common/line_stream.hpp"
 #include "common/path_text.hpp"
 #include "common/string_map.hpp"
@@ -32,7 +32,7 @@ Catalog read_bed_intervals(const std::string& bed_path) {
             } catch (...) {
                 rethrow_read_error(reader, "catalog BED", lines_read);
             }
-            if (is_skipped_prefix(line) || py_strip(line).empty()) continue;
+            if (is_skipped_prefix(line) || strip_whitespace(line).empty()) continue;
             const LineColumns<3> column(strip_trailing_newlines(line));
             if (column.count() < 3) continue;
             const IntText start = parse_int_text(column[1]);

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "common/line_stream.hpp"
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 #include "repeats/record_span.hpp"
 
 namespace callfold::repeats {
@@ -50,7 +50,7 @@ void for_each_vcf_line(LineStream& source, OnHeader&& on_header, OnRecord&& on_r
                 length = scan_record_line(lines, span);  // the common case: no leading whitespace
             } else {
                 length = first_line_length(lines);
-                if (py_strip(lines.substr(0, length)).empty()) {
+                if (strip_whitespace(lines.substr(0, length)).empty()) {
                     lines.remove_prefix(length);
                     continue;
                 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/errors.hpp"
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 #include "common/vcf_fields.hpp"
 
 namespace callfold::unifier {
@@ -24,7 +24,7 @@ bool is_valid_cnv_line(std::string_view line) {
     if (!line.empty() && line.front() == '#') return true;
     // A blank line is no record; it is kept like the empty text and dropped later
     // by the sorting step.
-    if (py_strip(line).empty()) return true;
+    if (strip_whitespace(line).empty()) return true;
 
     const LineColumns<first_sample_column + 1> cells(line);
     if (cells.count() <= first_sample_column) throw MissingField(std::max(info_column, cells.count()), cells.count());

@@ -4,7 +4,7 @@
 
 #include "common/input_location.hpp"
 #include "unifier/input_attempts.hpp"
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 #include "unifier/sv_filter.hpp"
 
 namespace callfold::unifier {
@@ -34,7 +34,7 @@ void stream_lines(const std::string& path, const LineSink& sink) {
 }
 
 bool is_record_line(std::string_view line) {
-    const std::string_view stripped = py_strip(line);
+    const std::string_view stripped = strip_whitespace(line);
     return !stripped.empty() && stripped.front() != '#';
 }
 

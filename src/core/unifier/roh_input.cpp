@@ -4,7 +4,7 @@
 
 #include "common/errors.hpp"
 #include "common/int_text.hpp"
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 #include "common/vcf_fields.hpp"
 #include "unifier/file_types.hpp"
 
@@ -54,11 +54,11 @@ bool roh_lines_are_bed(const std::vector<std::string_view>& lines, const std::st
 }
 
 bool roh_bed_line_is_skipped(std::string_view line) {
-    return (!line.empty() && line.front() == '#') || py_strip(line).empty();
+    return (!line.empty() && line.front() == '#') || strip_whitespace(line).empty();
 }
 
 std::string roh_bed_line_to_vcf(std::string_view bed_line) {
-    const BedColumns fields(py_strip(bed_line));
+    const BedColumns fields(strip_whitespace(bed_line));
     // The end is parsed before the start, as the bounds are ordered.
     const std::int64_t end_bound = bound(field(fields, 2));
     const std::int64_t start_bound = bound(field(fields, 1));

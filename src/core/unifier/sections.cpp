@@ -1,6 +1,6 @@
 #include "unifier/sections.hpp"
 
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 #include "common/vcf_fields.hpp"
 #include "unifier/input_reading.hpp"
 #include "unifier/roh_input.hpp"
@@ -44,7 +44,7 @@ bool is_section_record(const AppendedSection& section, std::string_view line) {
 
 std::string_view section_record_chromosome(const AppendedSection& section, std::string_view line) {
     if (!section.bed) return vcf_chromosome(line);
-    return LineColumns<1>(py_strip(line))[0];
+    return LineColumns<1>(strip_whitespace(line))[0];
 }
 
 std::string_view vcf_chromosome(std::string_view line) { return LineColumns<1>(strip_trailing_newlines(line))[0]; }

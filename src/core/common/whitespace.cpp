@@ -1,4 +1,4 @@
-#include "common/py_whitespace.hpp"
+#include "common/whitespace.hpp"
 
 namespace callfold {
 namespace {
@@ -31,14 +31,14 @@ std::size_t decode_at(std::string_view text, std::size_t pos, char32_t& out) {
 
 }  // namespace
 
-std::size_t py_space_at(std::string_view text, std::size_t pos) {
+std::size_t whitespace_at(std::string_view text, std::size_t pos) {
     if (pos >= text.size()) return 0;
     char32_t c = 0;
     const std::size_t length = decode_at(text, pos, c);
     return (length != 0 && is_space_code_point(c)) ? length : 0;
 }
 
-std::size_t py_space_before(std::string_view text, std::size_t end) {
+std::size_t whitespace_before(std::string_view text, std::size_t end) {
     if (end == 0) return 0;
     // Walk back over continuation bytes to the lead byte (at most 3 of them).
     std::size_t start = end - 1;
@@ -48,18 +48,18 @@ std::size_t py_space_before(std::string_view text, std::size_t end) {
     return (length == end - start && is_space_code_point(c)) ? length : 0;
 }
 
-std::string_view py_lstrip(std::string_view text) {
+std::string_view lstrip_whitespace(std::string_view text) {
     std::size_t pos = 0;
-    while (std::size_t n = py_space_at(text, pos)) pos += n;
+    while (std::size_t n = whitespace_at(text, pos)) pos += n;
     return text.substr(pos);
 }
 
-std::string_view py_rstrip(std::string_view text) {
+std::string_view rstrip_whitespace(std::string_view text) {
     std::size_t end = text.size();
-    while (std::size_t n = py_space_before(text, end)) end -= n;
+    while (std::size_t n = whitespace_before(text, end)) end -= n;
     return text.substr(0, end);
 }
 
-std::string_view py_strip(std::string_view text) { return py_rstrip(py_lstrip(text)); }
+std::string_view strip_whitespace(std::string_view text) { return rstrip_whitespace(lstrip_whitespace(text)); }
 
 }  // namespace callfold
