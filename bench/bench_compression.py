@@ -22,10 +22,14 @@ import os
 import random
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
 from Callfold.compression import sort_and_compress
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))  # run with -P, which leaves this folder off the path
+from timing import best_of  # noqa: E402
 
 CONTIGS = [(f"chr{i}", 250_000_000 - i * 8_000_000) for i in range(1, 23)] + [("chrX", 156_000_000), ("chrY", 57_000_000)]
 
@@ -90,17 +94,6 @@ def write_input(path: str, records: int, shuffle: bool, seed: int) -> int:
     return len(lines)
 
 
-def timed(action, repeat: int, prepare=lambda: None) -> float:
-    """Best wall time of `repeat` runs (the machine may be shared)."""
-    best = float("inf")
-    for _ in range(repeat):
-        prepare()
-        start = time.perf_counter()
-        action()
-        best = min(best, time.perf_counter() - start)
-    return best
-
-
 def peer_pipeline(path: str, out_path: str, threads: int) -> None:
     script = (
         "set -eo pipefail; "
@@ -138,19 +131,19 @@ def main() -> None:
         # sort_and_compress removes its input: each run gets a fresh copy (not timed).
         ours = os.path.join(work, "ours.vcf")
         result: list[str] = []
-        t_ours = timed(lambda: result.append(sort_and_compress(ours)), args.repeat, lambda: shutil.copyfile(source, ours))
+        t_ours = best_of(lambda: result.append(sort_and_compress(ours)), args.repeat, lambda: shutil.copyfile(source, ours))
         bcftools_gz = os.path.join(work, "bcftools.vcf.gz")
-        t_bcftools = timed(lambda: subprocess.run(["bcftools", "sort", "-Oz", "-T", work, "-o", bcftools_gz, source],
+        t_bcftools = best_of(lambda: subprocess.run(["bcftools", "sort", "-Oz", "-T", work, "-o", bcftools_gz, source],
                                                   check=True, capture_output=True), args.repeat)
         peer_gz = os.path.join(work, "peer.vcf.gz")
-        t_peer = timed(lambda: peer_pipeline(source, peer_gz, args.threads), args.repeat)
+        t_peer = best_of(lambda: peer_pipeline(source, peer_gz, args.threads), args.repeat)
         plain_gz = os.path.join(work, "plain.gz")
 
         def bgzip_alone() -> None:
             with open(plain_gz, "wb") as out:
                 subprocess.run(["bgzip", f"-@{args.threads}", "-c", source], check=True, stdout=out)
 
-        t_bgzip = timed(bgzip_alone, args.repeat)
+        t_bgzip = best_of(bgzip_alone, args.repeat)
 
         gz = result[-1]
         subprocess.run(["tabix", "-p", "vcf", gz], check=True)

@@ -29,6 +29,9 @@ from pathlib import Path
 
 import Callfold.repeats as repeats
 
+sys.path.insert(0, str(Path(__file__).parent))  # run with -P, which leaves this folder off the path
+from timing import best_of  # noqa: E402
+
 # GRCh38 primary assembly chromosome lengths.
 CHROMOSOMES = {
     "chr1": 248956422, "chr2": 242193529, "chr3": 198295559, "chr4": 190214555,
@@ -192,15 +195,6 @@ def linear_scan_estimate(vcf: Path, bed: Path, sample: int, records: int, rng: r
     return (time.perf_counter() - started) * records / max(len(spans), 1)
 
 
-def best_of(repeat: int, run) -> float:
-    times = []
-    for _ in range(repeat):
-        started = time.perf_counter()
-        run()
-        times.append(time.perf_counter() - started)
-    return min(times)
-
-
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--records", type=int, default=1_000_000)
@@ -246,8 +240,8 @@ def main() -> int:
             with open(bedtools_out, "wb") as out:
                 subprocess.run([bedtools, "intersect", "-a", str(vcf), "-b", str(bed), "-header", "-u"], stdout=out, check=True)
 
-        builtin_time = best_of(args.repeat, run_builtin)
-        bedtools_time = best_of(args.repeat, run_bedtools)
+        builtin_time = best_of(run_builtin, args.repeat)
+        bedtools_time = best_of(run_bedtools, args.repeat)
         builtin_sha, bedtools_sha = sha256(builtin_out), sha256(bedtools_out)
         identical = builtin_sha == bedtools_sha
         failed |= not identical

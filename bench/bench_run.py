@@ -16,23 +16,14 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).parent))  # run with -P, which leaves this folder off the path
 from bench_unifier import write_inputs  # noqa: E402
+from timing import best_of  # noqa: E402
 
 import Callfold  # noqa: E402
 from Callfold import compression, unifier  # noqa: E402
-
-
-def best(action, repeat: int) -> float:
-    times = []
-    for _ in range(repeat):
-        start = time.perf_counter()
-        action()
-        times.append(time.perf_counter() - start)
-    return min(times)
 
 
 def main() -> None:
@@ -64,9 +55,9 @@ def main() -> None:
         def streamed() -> None:
             subprocess.run(f"bgzip -dc {sv} {cnv} | bgzip -@2 -c > {directory / 'streamed.vcf.gz'}", shell=True, check=True)
 
-        t_ours = best(ours, args.repeat)
-        t_floor = best(floor, args.repeat)
-        t_streamed = best(streamed, args.repeat)
+        t_ours = best_of(ours, args.repeat)
+        t_floor = best_of(floor, args.repeat)
+        t_streamed = best_of(streamed, args.repeat)
         print(f"{args.records:,} records, {size / 2**20:.1f} MiB compressed input; best of {args.repeat}")
         print(f"Callfold.run{' + index in the same pass' if args.index else ''}: {t_ours:6.2f} s")
         print(f"decompress, then bgzip -@2:      {t_floor:6.2f} s   Callfold / this: {t_ours / t_floor:5.2f}")

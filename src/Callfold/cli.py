@@ -74,12 +74,15 @@ def build_parser() -> argparse.ArgumentParser:
     parser.add_argument("--version", action="version", version=f"{PROG} {__version__}")
     commands = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
 
-    unify = commands.add_parser(
-        "unify", parents=[verbosity], formatter_class=argparse.RawDescriptionHelpFormatter,
-        help="unify SV, CNV, repeat and ROH calls into one sorted .vcf.gz",
-        description="Unify a sample's SV, CNV, tandem-repeat and ROH calls into one VCF, sort it and\n"
-                    "compress it with BGZF. Prints the path of the .gz (and of its index with --index).",
-        epilog=UNIFY_EXAMPLES)
+    def add_command(name: str, summary: str, description: str, examples: str) -> argparse.ArgumentParser:
+        return commands.add_parser(name, parents=[verbosity], formatter_class=argparse.RawDescriptionHelpFormatter,
+                                   help=summary, description=description, epilog=examples)
+
+    unify = add_command(
+        "unify", "unify SV, CNV, repeat and ROH calls into one sorted .vcf.gz",
+        "Unify a sample's SV, CNV, tandem-repeat and ROH calls into one VCF, sort it and\n"
+        "compress it with BGZF. Prints the path of the .gz (and of its index with --index).",
+        UNIFY_EXAMPLES)
     unify.add_argument("--output", required=True, metavar="VCF",
                        help="the unified VCF to write; the result is VCF.gz, which replaces the VCF "
                             "(a name ending in .gz is taken as the result's name)")
@@ -95,12 +98,11 @@ def build_parser() -> argparse.ArgumentParser:
     unify.add_argument("--csi", action="store_true", help="write a .csi index (implies --index)")
     unify.set_defaults(handler=run_unify, check=check_unify, parser=unify)
 
-    filtering = commands.add_parser(
-        "filter-repeats", parents=[verbosity], formatter_class=argparse.RawDescriptionHelpFormatter,
-        help="keep the tandem-repeat calls at catalog loci",
-        description="Write the records of a tandem-repeat VCF that overlap a catalog BED of disease\n"
-                    "loci to a plain VCF, and print its path.",
-        epilog=FILTER_EXAMPLES)
+    filtering = add_command(
+        "filter-repeats", "keep the tandem-repeat calls at catalog loci",
+        "Write the records of a tandem-repeat VCF that overlap a catalog BED of disease\n"
+        "loci to a plain VCF, and print its path.",
+        FILTER_EXAMPLES)
     filtering.add_argument("--repeats", required=True, metavar="VCF", help="tandem-repeat VCF, plain or bgzipped")
     catalog = filtering.add_mutually_exclusive_group()
     catalog.add_argument("--catalog", metavar="BED", help="catalog BED (default: the shipped GRCh38 catalog)")

@@ -85,4 +85,15 @@ private:
 // lines were consumed before: rethrows the error located at the line being read.
 [[noreturn]] void rethrow_read_error(const LineStream& stream, std::string input, std::uint64_t delivered_lines);
 
+// (stream.*read)(text), LineStream::next or next_lines, its error located at
+// the line being read of the input named `input` (see rethrow_read_error).
+inline bool read_located(LineStream& stream, bool (LineStream::*read)(std::string_view&), std::string_view& text,
+                         const char* input, std::uint64_t delivered_lines) {
+    try {
+        return (stream.*read)(text);
+    } catch (...) {
+        rethrow_read_error(stream, input, delivered_lines);
+    }
+}
+
 }  // namespace callfold

@@ -140,11 +140,7 @@ VcfRecords read_vcf_records(const std::string& path) {
     std::string_view line;
     std::uint64_t number = 0;
     for (;;) {
-        try {
-            if (!reader.next(line)) break;
-        } catch (...) {
-            rethrow_read_error(reader, "VCF", number);
-        }
+        if (!read_located(reader, &LineStream::next, line, "VCF", number)) break;
         ++number;
         try {
             collector.add_line(line);

@@ -27,11 +27,7 @@ Catalog read_bed_intervals(const std::string& bed_path) {
         std::string_view line;
         std::uint64_t lines_read = 0;
         for (;; ++lines_read) {
-            try {
-                if (!reader.next(line)) break;
-            } catch (...) {
-                rethrow_read_error(reader, "catalog BED", lines_read);
-            }
+            if (!read_located(reader, &LineStream::next, line, "catalog BED", lines_read)) break;
             if (is_skipped_prefix(line) || strip_whitespace(line).empty()) continue;
             const LineColumns<3> column(strip_trailing_newlines(line));
             if (column.count() < 3) continue;

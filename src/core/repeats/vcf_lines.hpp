@@ -31,11 +31,7 @@ void for_each_vcf_line(LineStream& source, OnHeader&& on_header, OnRecord&& on_r
     std::optional<RecordSpan> span;
     std::uint64_t lines_read = 0;
     for (;;) {
-        try {
-            if (!source.next_lines(lines)) return;
-        } catch (...) {
-            rethrow_read_error(source, "repeat VCF", lines_read);
-        }
+        if (!read_located(source, &LineStream::next_lines, lines, "repeat VCF", lines_read)) return;
         while (!lines.empty()) {
             ++lines_read;
             std::size_t length;

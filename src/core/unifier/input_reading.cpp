@@ -22,11 +22,7 @@ void stream_lines(const std::string& path, const LineSink& sink) {
         std::uint64_t delivered = 0;
         for (;;) {
             std::string_view run;
-            try {
-                if (!stream.next_lines(run)) return;
-            } catch (...) {
-                rethrow_read_error(stream, "", delivered);
-            }
+            if (!read_located(stream, &LineStream::next_lines, run, "", delivered)) return;
             delivered += static_cast<std::uint64_t>(std::count(run.begin(), run.end(), '\n'));
             sink.lines(run);
         }
