@@ -11,7 +11,7 @@
 
 #include "common/errors.hpp"
 #include "compression/sort_and_compress.hpp"
-#include "compression/vcf_sorting.hpp"
+#include "compression/vcf_records.hpp"
 #include "fuzz_input_file.hpp"
 
 using callfold::fuzz::require;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "compression/missing_declarations.hpp"
-#include "compression/vcf_sorting.hpp"
+#include "compression/vcf_records.hpp"
 
 namespace c = callfold::compression;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "compression/vcf_sorting.hpp"
+#include "compression/vcf_records.hpp"
 
 namespace callfold::compression {
 

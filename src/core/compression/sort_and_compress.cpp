@@ -8,8 +8,9 @@
 #include "compression/durable_file.hpp"
 #include "compression/header_lines.hpp"
 #include "compression/missing_declarations.hpp"
+#include "compression/record_order.hpp"
 #include "compression/vcf_index.hpp"
-#include "compression/vcf_sorting.hpp"
+#include "compression/vcf_records.hpp"
 
 namespace callfold::compression {
 namespace {

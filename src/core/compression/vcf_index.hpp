@@ -12,7 +12,7 @@
 #include "compression/bgzf_writer.hpp"
 #include "compression/binning_index.hpp"
 #include "compression/vcf_index_span.hpp"
-#include "compression/vcf_sorting.hpp"
+#include "compression/vcf_records.hpp"
 
 namespace callfold::compression {
 

@@ -1,7 +1,6 @@
 // Reading a VCF for sorting: every line is classified (meta-information, column
-// header, blank, record), records are checked against the column header and
-// packed into one buffer with their CHROM and POS, and a stable order by
-// (contig rank, POS) is computed over them.
+// header, blank, record), and records are checked against the column header and
+// packed into one buffer with their CHROM and POS.
 #pragma once
 
 #include <cstddef>
@@ -74,12 +73,5 @@ private:
 // Reads the file at `path` (plain text, or gzip when it starts with the gzip
 // magic) as strict UTF-8 with universal newlines.
 VcfRecords read_vcf_records(const std::string& path);
-
-// Rank of every contig of `records`: the IDs in `declared` first, in their
-// order, then the undeclared contigs in order of first appearance.
-std::vector<std::uint32_t> contig_ranks(const VcfRecords& records, const std::vector<std::string>& declared);
-
-// Record indices ordered by (rank of their contig, POS), ties in input order.
-std::vector<std::uint32_t> sorted_record_order(const VcfRecords& records, const std::vector<std::uint32_t>& rank_of_contig);
 
 }  // namespace callfold::compression
