@@ -33,7 +33,7 @@ if [[ ! -x "$VENV/bin/python" ]]; then
   rm -f "$STAMP"
 fi
 # Up to date when no file the build reads is newer than the last build.
-if [[ -f "$STAMP" && -z "$(find src CMakeLists.txt pyproject.toml setup.sh -newer "$STAMP" -print -quit)" ]]; then
+if [[ -f "$STAMP" && -z "$(find src cmake CMakeLists.txt pyproject.toml setup.sh -newer "$STAMP" -print -quit)" ]]; then
   echo "Callfold is up to date in $VENV ($("$VENV/bin/python" --version))"
   exit 0
 fi

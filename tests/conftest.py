@@ -1,5 +1,6 @@
 """Shared fixtures: writing inputs plain, gzip-compressed or as multi-member BGZF."""
 
+import importlib.util
 import os
 import shutil
 from pathlib import Path
@@ -46,6 +47,13 @@ def data_copy(tmp_path: Path) -> Callable[[str], str]:
     return copy
 
 
+def missing(name: str, install: str) -> None:
+    """What a test does without `name`: fails in CI, where everything is installed; skips elsewhere."""
+    if os.environ.get("CI") == "true":
+        pytest.fail(f"{name} is required in CI")
+    pytest.skip(f"{name} is not installed ({install})")
+
+
 @pytest.fixture(scope="session")
 def require_tool() -> Callable[[str], str]:
     """require_tool(name) -> its path; in CI a missing tool fails the test instead of skipping it."""
@@ -53,10 +61,19 @@ def require_tool() -> Callable[[str], str]:
     def require(name: str) -> str:
         found = shutil.which(name)
         if found is None:
-            if os.environ.get("CI") == "true":
-                pytest.fail(f"{name} is required in CI")
-            pytest.skip(f"{name} is not installed")
+            missing(name, "setup.sh installs it")
         return found
+
+    return require
+
+
+@pytest.fixture(scope="session")
+def require_module() -> Callable[[str], None]:
+    """require_module(name): as require_tool, for a Python package of the test extra."""
+
+    def require(name: str) -> None:
+        if importlib.util.find_spec(name) is None:
+            missing(name, "pip install '.[test]'")
 
     return require
 

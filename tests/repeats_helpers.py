@@ -3,12 +3,8 @@ and seeded repeat VCFs shaped like tandem-repeat genotyper output."""
 
 from __future__ import annotations
 
-import os
 import random
-import shutil
 from pathlib import Path
-
-import pytest
 
 from input_files import bgzf, encode
 
@@ -40,16 +36,6 @@ def fake_program(directory: Path, name: str, script: str, mode: int = 0o755) -> 
     program.write_text("#!/bin/sh\n" + script)
     program.chmod(mode)
     return program
-
-
-def require_bedtools() -> str:
-    """bedtools' path; skipped where it is not installed, except in CI where that fails."""
-    found = shutil.which("bedtools")
-    if found is None:
-        if os.environ.get("CI") == "true":
-            pytest.fail("bedtools is required in CI")
-        pytest.skip("bedtools is not installed")
-    return found
 
 
 CHROMOSOMES = ["chr1", "chr2", "chr7", "chrX"]

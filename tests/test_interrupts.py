@@ -129,8 +129,8 @@ def test_first_interrupt_stops_get_lines_on_a_fifo_nobody_writes(tmp_path):
     assert took < GRACE
 
 
-def test_interrupt_stops_unify_lines_and_sort_keeping_the_unsorted_file(tmp_path):
-    # unify_lines writing into a FIFO that nobody reads blocks; sorting a file keeps it.
+def test_interrupt_stops_unify_lines_blocked_on_its_output(tmp_path):
+    # unify_lines writing into a FIFO that nobody reads blocks in the open; the FIFO stays.
     target = tmp_path / "unified.vcf"
     os.mkfifo(target)
     took, done = interrupt(f"""

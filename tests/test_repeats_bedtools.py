@@ -8,7 +8,7 @@ from pathlib import Path
 import pytest
 
 from Callfold import repeats
-from repeats_helpers import HEADER, fake_program, random_catalog, random_repeat_records, record, require_bedtools, vcf, write
+from repeats_helpers import HEADER, fake_program, random_catalog, random_repeat_records, record, vcf, write
 
 
 def test_argument_vector_reaches_bedtools_intact(tmp_path, path_dir):
@@ -55,8 +55,8 @@ def test_unopenable_output_does_not_start_bedtools(tmp_path, path_dir):
     assert not marker.exists()
 
 
-def run_both(tmp_path, repeat, bed):
-    require_bedtools()
+def run_both(tmp_path, require_tool, repeat, bed):
+    require_tool("bedtools")
     outputs = []
     for engine in (repeats.BUILTIN, repeats.BEDTOOLS):
         out = tmp_path / f"{engine}.vcf"
@@ -164,13 +164,13 @@ def test_blank_lines_between_records(tmp_path, require_tool, blank, bedtools_fai
 
 @pytest.mark.parametrize("seed", range(6))
 @pytest.mark.parametrize(("compression", "newline"), [("plain", "\n"), ("plain", "\r\n"), ("gzip", "\n"), ("bgzf", "\r\n")])
-def test_builtin_engine_matches_bedtools(tmp_path, seed, compression, newline):
+def test_builtin_engine_matches_bedtools(tmp_path, require_tool, seed, compression, newline):
     rng = random.Random(f"{seed}-{compression}-{newline}")
     intervals, catalog = random_catalog(rng)
     records = random_repeat_records(rng, intervals)
     bed = write(tmp_path / "catalog.bed", catalog.replace("\n", newline))
     repeat = write(tmp_path / "repeats.vcf", vcf(*records).replace("\n", newline), compression, block_size=4000)
-    builtin, bedtools = run_both(tmp_path, repeat, bed)
+    builtin, bedtools = run_both(tmp_path, require_tool, repeat, bed)
     assert builtin == bedtools
     kept = builtin.count(b"\n") - len(HEADER)
     assert 0 < kept < len(records)  # the inputs exercise both outcomes

@@ -3,7 +3,6 @@ two-sample example in a copy of the repository's layout, judged by its outputs."
 
 from __future__ import annotations
 
-import importlib.util
 import os
 import shutil
 import subprocess
@@ -28,13 +27,6 @@ REPEATS_ELSEWHERE = {
 DROPPED_SV_IDS = {"HG002": {"sv.inv.bp1", "sv.ins.1"}, "NA12878": {"sv.INV.1.bp"}}
 
 
-def require_snakemake() -> None:
-    if importlib.util.find_spec("snakemake") is None:
-        if os.environ.get("CI") == "true":
-            pytest.fail("snakemake is required in CI (pip install '.[test]')")
-        pytest.skip("snakemake is not installed (pip install 'callfold[workflow]')")
-
-
 def cohort_copy(root: Path) -> Path:
     """The workflow and the fixtures its example names, laid out as in the repository."""
     shutil.copytree(REPOSITORY / "workflows" / "cohort", root / "workflows" / "cohort")
@@ -50,8 +42,8 @@ def snakemake(workflow: Path, *arguments: str) -> subprocess.CompletedProcess:
 
 
 @pytest.fixture(scope="module")
-def cohort(tmp_path_factory) -> Path:
-    require_snakemake()
+def cohort(tmp_path_factory, require_module) -> Path:
+    require_module("snakemake")
     workflow = cohort_copy(tmp_path_factory.mktemp("cohort"))
     done = snakemake(workflow, "--cores", "2")
     assert done.returncode == 0, done.stderr
@@ -110,8 +102,8 @@ HEADER = "sample\tsv\tcnv\trepeats\troh\n"
         pytest.param(HEADER + "S1\ta.vcf\t\t\t\n", "catalog_build=hg18", "catalog_build is 'hg18'", id="build"),
     ],
 )
-def test_a_bad_sample_sheet_or_config_stops_before_any_job(tmp_path, sheet, config, complaint):
-    require_snakemake()
+def test_a_bad_sample_sheet_or_config_stops_before_any_job(tmp_path, sheet, config, complaint, require_module):
+    require_module("snakemake")
     workflow = cohort_copy(tmp_path)
     (workflow / "sheet.tsv").write_text(sheet)
     done = snakemake(workflow, "--cores", "1", "--dry-run", "--config", "samples=sheet.tsv",

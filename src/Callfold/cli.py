@@ -8,7 +8,6 @@ from __future__ import annotations
 
 import argparse
 import contextlib
-import importlib.metadata
 import logging
 import os
 import sys
@@ -20,7 +19,6 @@ import Callfold
 from Callfold import compression, repeats, unifier
 from Callfold._progress_line import ProgressLine
 
-__version__ = getattr(Callfold, "__version__", None) or importlib.metadata.version("callfold")
 
 PROG = "callfold"
 
@@ -71,7 +69,7 @@ def build_parser() -> argparse.ArgumentParser:
         description="Unify the outputs of a genome analysis run into one sorted, BGZF-compressed "
                     "structural-variant VCF, and restrict tandem-repeat calls to a catalog of disease loci.",
         epilog="Run 'callfold COMMAND --help' for a command's options and an example.")
-    parser.add_argument("--version", action="version", version=f"{PROG} {__version__}")
+    parser.add_argument("--version", action="version", version=f"{PROG} {Callfold.__version__}")
     commands = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
 
     def add_command(name: str, summary: str, description: str, examples: str) -> argparse.ArgumentParser:
@@ -130,11 +128,9 @@ def run_unify(args: argparse.Namespace, progress: ProgressLine | None) -> list[s
     def sort(path: str) -> str:
         if progress is not None:
             progress.stage = "sorting and compressing"
+        result = compression.sort_and_compress(path, index=write_index, csi=args.csi)
         if write_index:
-            result = compression.sort_and_compress(path, index=True, csi=args.csi)
             index.append(written_index(result))
-        else:
-            result = compression.sort_and_compress(path)
         return result
 
     if progress is not None:

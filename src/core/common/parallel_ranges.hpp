@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/interruption.hpp"
+
 namespace callfold {
 
 // Whether an earlier range has failed, so this one's work no longer counts.
@@ -20,6 +22,14 @@ public:
     RangeStop(const std::atomic<std::size_t>& first_failed, std::size_t range)
         : first_failed_(first_failed), range_(range) {}
     bool requested() const { return first_failed_.load(std::memory_order_relaxed) < range_; }
+    // For a range's loop, with `done` items of it done: every 65,536 items,
+    // looks for an interrupt (which throws Interrupted on a thread that takes
+    // one) and answers requested(); false in between.
+    bool due(std::size_t done) const {
+        if (done % 65536 != 0) return false;
+        poll_interrupt();
+        return requested();
+    }
     // Which range this is, counting from 0 in item order.
     std::size_t range() const { return range_; }
 

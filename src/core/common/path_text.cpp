@@ -27,4 +27,10 @@ bool is_regular_file(const std::string& path) {
     return stat_path(path, info) && S_ISREG(info.st_mode);
 }
 
+std::size_t regular_file_size(const std::string& path) {
+    struct stat info {};
+    if (!stat_path(path, info) || !S_ISREG(info.st_mode)) return 0;
+    return static_cast<std::size_t>(info.st_size);
+}
+
 }  // namespace callfold

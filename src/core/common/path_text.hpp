@@ -2,6 +2,7 @@
 // different file; such a path is refused before any system call.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace callfold {
@@ -16,5 +17,8 @@ bool path_exists(const std::string& path);
 // Whether `path` names a regular file (symbolic links followed): a file that can
 // be read a second time, unlike a pipe or a device.
 bool is_regular_file(const std::string& path);
+
+// Size in bytes of the regular file at `path`; 0 when it is not one or cannot be examined.
+std::size_t regular_file_size(const std::string& path);
 
 }  // namespace callfold

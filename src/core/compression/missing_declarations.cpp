@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "common/interruption.hpp"
 #include "common/parallel_ranges.hpp"
 #include "common/string_map.hpp"
 #include "compression/declaration_lines.hpp"
@@ -15,8 +14,6 @@ namespace {
 
 // Below this many records a second thread costs more than it saves.
 constexpr std::size_t records_per_thread = 200000;
-// Records scanned between two looks at whether the work is to stop.
-constexpr std::size_t poll_every = 65536;
 
 }  // namespace
 
@@ -35,10 +32,7 @@ std::vector<std::string> missing_declarations(const std::vector<std::string>& he
     run_in_ranges(records.size(), ranges, [&](std::size_t begin, std::size_t end, const RangeStop& stop) {
         RecordUsage& scanner = usage[stop.range()].emplace(header, how.remember_recent);
         for (std::size_t i = begin; i < end; ++i) {
-            if ((i - begin) % poll_every == 0) {
-                poll_interrupt();
-                if (stop.requested()) return;
-            }
+            if (stop.due(i - begin)) return;
             scanner.scan(records.record(i));
         }
     });

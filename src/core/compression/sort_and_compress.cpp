@@ -78,7 +78,7 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         for (const std::string& line : declarations) writer.write(line);
         writer.write(records.column_header);
         std::optional<VcfIndexBuilder> indexer;
-        if (indexing) indexer.emplace(writer.uncompressed_size(), spans, options.csi);
+        if (indexing) indexer.emplace(writer.uncompressed_size(), records, spans, options.csi);
         for (std::size_t i = 0; i < order.size(); ++i) {
             // Records are written in sorted order, from all over memory: asking
             // for a record's line and span (and, earlier still, for where the
@@ -95,7 +95,7 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
             }
             const std::string_view line = records.record(order[i]);
             writer.write(line);
-            if (indexer) indexer->add(line, spans[order[i]]);
+            if (indexer) indexer->add(order[i]);
         }
         writer.finish();
 

@@ -3,9 +3,7 @@
 #include <algorithm>
 
 #include "common/errors.hpp"
-#include "common/interruption.hpp"
 #include "common/parallel_ranges.hpp"
-#include "common/vcf_fields.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -16,7 +14,6 @@ constexpr int tbi_depth = 5;
 constexpr int csi_depth = 6;
 // Deeper hierarchies number their bins past what readers compute in 32-bit ints.
 constexpr int deepest = 9;
-constexpr std::size_t poll_every = 65536;
 // Below this many records a second thread costs more than it saves.
 constexpr std::size_t records_per_thread = 250000;
 
@@ -66,10 +63,7 @@ std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
     std::vector<IndexSpan> spans(records.size());
     const auto read = [&](std::size_t begin, std::size_t end, const RangeStop& stop) {
         for (std::size_t i = begin; i < end; ++i) {
-            if ((i - begin) % poll_every == 0) {
-                poll_interrupt();
-                if (stop.requested()) return;
-            }
+            if (stop.due(i - begin)) return;
             const std::string_view record = records.record(i);
             if (record.find('\0') != std::string_view::npos)
                 throw VcfInputError(0, "the record at " + where(records, i) +
@@ -86,17 +80,27 @@ std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
     return spans;
 }
 
-VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const std::vector<IndexSpan>& spans, bool csi)
-    : VcfIndexBuilder(header_bytes, depth_for(spans, csi)) {}
+VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records,
+                                 const std::vector<IndexSpan>& spans, bool csi)
+    : VcfIndexBuilder(header_bytes, records, spans, depth_for(spans, csi)) {}
 
-VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, int depth)
-    : kind_(depth == tbi_depth ? IndexKind::tbi : IndexKind::csi), index_(min_shift, depth), offset_(header_bytes) {}
+VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records,
+                                 const std::vector<IndexSpan>& spans, int depth)
+    : records_(records),
+      spans_(spans),
+      kind_(depth == tbi_depth ? IndexKind::tbi : IndexKind::csi),
+      index_(min_shift, depth),
+      offset_(header_bytes) {}
 
-void VcfIndexBuilder::add(std::string_view record, IndexSpan span) {
-    const std::string_view chrom = LineColumns<1>(record)[0];
-    if (names_.empty() || chrom != names_.back()) names_.emplace_back(chrom);
-    index_.add(static_cast<std::uint32_t>(names_.size() - 1), span, offset_, offset_ + record.size());
-    offset_ += record.size();
+void VcfIndexBuilder::add(std::size_t i) {
+    const std::uint32_t contig = records_.contig[i];
+    if (names_.empty() || contig != last_contig_) {
+        names_.push_back(records_.contigs[contig]);
+        last_contig_ = contig;
+    }
+    const std::uint64_t size = records_.start[i + 1] - records_.start[i];
+    index_.add(static_cast<std::uint32_t>(names_.size() - 1), spans_[i], offset_, offset_ + size);
+    offset_ += size;
 }
 
 VcfIndex VcfIndexBuilder::finish(const BgzfWriter& writer) {

@@ -39,23 +39,28 @@ std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records);
 class VcfIndexBuilder {
 public:
     // `header_bytes`: the uncompressed size of the header, where records begin;
-    // `spans`: those of vcf_index_spans.
-    VcfIndexBuilder(std::uint64_t header_bytes, const std::vector<IndexSpan>& spans, bool csi);
+    // `spans`: those of vcf_index_spans(records). Both are kept by reference.
+    VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records, const std::vector<IndexSpan>& spans,
+                    bool csi);
 
-    // Each record line as it is written, in file order (the records of each
-    // CHROM together, by POS), with its span.
-    void add(std::string_view record, IndexSpan span);
+    // Record `i` of the records, as it is written, in file order (the records of
+    // each CHROM together, by POS).
+    void add(std::size_t i);
 
     // The index, once `writer` (which wrote the header and the records) has finished.
     VcfIndex finish(const BgzfWriter& writer);
 
 private:
-    VcfIndexBuilder(std::uint64_t header_bytes, int depth);
+    VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records, const std::vector<IndexSpan>& spans,
+                    int depth);
 
+    const VcfRecords& records_;
+    const std::vector<IndexSpan>& spans_;
     IndexKind kind_;
     BinningIndex index_;
     std::uint64_t offset_;  // uncompressed offset of the next record
-    std::vector<std::string> names_;
+    std::vector<std::string> names_;  // reference names in file order
+    std::uint32_t last_contig_ = 0;    // the contig of names_.back()
 };
 
 }  // namespace callfold::compression

@@ -1,7 +1,5 @@
 #include "compression/vcf_records.hpp"
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <limits>
 #include <utility>
@@ -9,18 +7,12 @@
 #include "common/input_location.hpp"
 #include "common/int_text.hpp"
 #include "common/line_stream.hpp"
+#include "common/path_text.hpp"
 #include "common/whitespace.hpp"
 #include "common/vcf_fields.hpp"
 
 namespace callfold::compression {
 namespace {
-
-// Size of a regular file, 0 when it is not one or cannot be examined.
-std::size_t regular_file_size(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-    return static_cast<std::size_t>(info.st_size);
-}
 
 std::string quoted(std::string_view text) {
     constexpr std::size_t shown = 60;

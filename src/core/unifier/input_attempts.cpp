@@ -1,7 +1,5 @@
 #include "unifier/input_attempts.hpp"
 
-#include <sys/stat.h>
-
 #include "common/path_text.hpp"
 
 namespace callfold::unifier {
@@ -11,8 +9,7 @@ InputBytes::InputBytes(const std::string& path) : path_(path), regular_(is_regul
         once_ = read_all(*open_file_source(path));
         return;
     }
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && info.st_size > 0) file_size_ = static_cast<std::size_t>(info.st_size);
+    file_size_ = regular_file_size(path);
 }
 
 std::unique_ptr<ByteSource> InputBytes::open() const {
