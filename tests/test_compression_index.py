@@ -1,6 +1,7 @@
 """The tabix index sort_and_compress writes with index=True / csi=True: the one
-tabix builds for the same file, region queries through tabix and pysam equal to
-those through tabix's own index, and no index (stale or partial) left otherwise."""
+current htslib (pysam from PyPI) builds for the same file, region queries through
+pysam and through this machine's older tabix equal to those through each one's
+own index, and no index (stale or partial) left otherwise."""
 
 from __future__ import annotations
 
@@ -8,6 +9,7 @@ import os
 import random
 import shutil
 import subprocess
+import sys
 from pathlib import Path
 
 import pysam
@@ -22,7 +24,7 @@ from index_files import read_index
 TBI_LIMIT = 2**29  # the last position a TBI describes
 CONTIGS = {"chr1": 248_956_422, "chr2": 242_193_529, "chrX": 156_040_895}
 
-# Keyword arguments, index suffix, and the tabix command building the same index.
+# Keyword arguments, index suffix, and the tabix command building the same kind of index.
 KIND_TABLE = {
     "tbi": ({"index": True}, ".tbi", ["-p", "vcf"]),
     "csi": ({"csi": True}, ".csi", ["--csi", "-p", "vcf"]),
@@ -37,33 +39,39 @@ def header(contigs: dict[str, int] = CONTIGS, columns: str = COLUMNS) -> str:
     lines += [
         '##INFO=<ID=SVTYPE,Number=1,Type=String,Description="Type of structural variant">\n',
         '##INFO=<ID=END,Number=1,Type=Integer,Description="End position">\n',
+        '##INFO=<ID=SVLEN,Number=A,Type=Integer,Description="Length of the variant">\n',
         '##ALT=<ID=DEL,Description="Deletion">\n',
         '##FORMAT=<ID=GT,Number=1,Type=String,Description="Genotype">\n',
     ]
     return "".join(lines) + columns
 
 
-def line(chrom: str, pos: int, ident: str, ref: str = "N", info: str = ".") -> str:
-    return f"{chrom}\t{pos}\t{ident}\t{ref}\t<DEL>\t.\tPASS\t{info}\tGT\t0/1\n"
+def line(chrom: str, pos: int, ident: str, ref: str = "N", info: str = ".", alt: str = "<DEL>") -> str:
+    return f"{chrom}\t{pos}\t{ident}\t{ref}\t{alt}\t.\tPASS\t{info}\tGT\t0/1\n"
 
 
 def many_records(count: int, seed: int = 7) -> list[str]:
-    """Unsorted records over three contigs and one undeclared, spans from REF or
-    INFO END of every size (points, kilobases, megabases), END that tabix ignores."""
+    """Unsorted records over three contigs and one undeclared, spans from REF,
+    INFO END or SVLEN of every size (points, kilobases, megabases), END that tabix
+    ignores, SVLEN that only some alleles take."""
     rng = random.Random(seed)
     records = []
     for n in range(count):
         chrom = rng.choice([*CONTIGS, "chrUn_1"])
         pos = rng.randrange(1, 3_000_000)
         ref = rng.choice(["A", "A", "ACGTA", "N" * 300])
+        svlen = rng.choice([-1, 1]) * rng.choice([5, 20_000, 500_000])
         info = rng.choice([
             ".",
             f"SVTYPE=DEL;END={pos + rng.randrange(1, 5_000)}",
             f"END={pos + rng.randrange(10_000, 2_000_000)};SVTYPE=DUP",
             f"SVTYPE=INV;END={max(1, pos - 50)}",  # before POS: ignored
             "SVTYPE=BND",
+            f"SVTYPE=DEL;SVLEN={svlen}",
+            f"SVLEN={svlen};END={pos + rng.randrange(1, 40_000)}",
         ])
-        records.append(line(chrom, pos, f"r{n}", ref, info))
+        alt = rng.choice(["<DEL>", "<DUP:TANDEM>", "<CNV>", "<INV>", "<INS>", "A", "<DEL>,<INS>", "<INS>,<DUP>"])
+        records.append(line(chrom, pos, f"r{n}", ref, info, alt))
     return records
 
 
@@ -74,6 +82,15 @@ def copy_without_index(gz: str, directory: Path) -> str:
     return str(target)
 
 
+def indexed_copies(ours: str, directory: Path, tabix: str, tabix_args: list[str]) -> tuple[str, str]:
+    """Copies of `ours` indexed by current htslib (pysam) and by this machine's tabix."""
+    current = copy_without_index(ours, directory / "pysam")
+    pysam.tabix_index(current, preset="vcf", csi="--csi" in tabix_args, force=True)
+    older = copy_without_index(ours, directory / "tabix")
+    subprocess.run([tabix, *tabix_args, older], check=True, capture_output=True)
+    return current, older
+
+
 def tabix_region(tabix: str, gz: str, region: str) -> list[str]:
     done = subprocess.run([tabix, gz, region], capture_output=True, text=True, check=True)
     return [row.split("\t")[2] for row in done.stdout.splitlines()]
@@ -81,8 +98,8 @@ def tabix_region(tabix: str, gz: str, region: str) -> list[str]:
 
 @pytest.fixture(scope="module")
 def indexed(tmp_path_factory, require_tool):
-    """kind -> (gz with our index, same gz with tabix's index), over 30,000 records
-    in about 40 BGZF blocks."""
+    """kind -> (gz with our index, the same gz indexed by pysam, and by tabix), over
+    30,000 records in about 40 BGZF blocks."""
     tabix = require_tool("tabix")
     text = header() + "".join(many_records(30_000))
     made = {}
@@ -93,15 +110,14 @@ def indexed(tmp_path_factory, require_tool):
         vcf.write_text(text)
         ours = sort_and_compress(vcf, **options)
         assert sorted(os.listdir(vcf.parent)) == ["unified.vcf.gz", "unified.vcf.gz" + suffix]
-        theirs = copy_without_index(ours, directory / "theirs")
-        subprocess.run([tabix, *tabix_args, theirs], check=True, capture_output=True)
-        made[name] = (ours, theirs, suffix)
+        current, older = indexed_copies(ours, directory, tabix, tabix_args)
+        made[name] = (ours, current, older, suffix)
     return tabix, made
 
 
 def test_records_span_many_blocks(indexed):
     _, made = indexed
-    ours, _, suffix = made["tbi"]
+    ours, _, _, suffix = made["tbi"]
     assert len(bgzf_blocks(ours)) > 30
     linear = [offset for reference in read_index(ours + suffix).references for offset in reference.linear]
     assert len({offset >> 16 for offset in linear}) > 20  # records start in many blocks...
@@ -109,9 +125,9 @@ def test_records_span_many_blocks(indexed):
 
 
 @pytest.mark.parametrize("kind", KIND_TABLE)
-def test_index_is_the_one_tabix_builds(indexed, kind):
+def test_index_is_the_one_current_htslib_builds(indexed, kind):
     _, made = indexed
-    ours, theirs, suffix = made[kind]
+    ours, theirs, _, suffix = made[kind]
     ours_index, theirs_index = read_index(ours + suffix), read_index(theirs + suffix)
     assert ours_index.kind == suffix[1:].upper()
     assert ours_index.names == ["chr1", "chr2", "chrX", "chrUn_1"]
@@ -126,15 +142,15 @@ REGIONS = ["chr1", "chr2:1-1", "chr1:1000000-1000100", "chrX:2500000-9000000", "
 @pytest.mark.parametrize("region", REGIONS)
 def test_tabix_queries_equal(indexed, kind, region):
     tabix, made = indexed
-    ours, theirs, _ = made[kind]
-    assert tabix_region(tabix, ours, region) == tabix_region(tabix, theirs, region)
+    ours, _, older, _ = made[kind]
+    assert tabix_region(tabix, ours, region) == tabix_region(tabix, older, region)
 
 
 @pytest.mark.parametrize("kind", ["tbi", "csi"])
 @pytest.mark.parametrize("contig", [*CONTIGS, "chrUn_1"])
 def test_whole_contig_query_returns_its_records(indexed, kind, contig):
     tabix, made = indexed
-    ours, _, _ = made[kind]
+    ours, _, _, _ = made[kind]
     expected = [record.split("\t")[2] for record in sorted(
         (r for r in many_records(30_000) if r.startswith(contig + "\t")), key=lambda r: int(r.split("\t")[1]))]
     assert len(expected) > 5_000
@@ -144,7 +160,7 @@ def test_whole_contig_query_returns_its_records(indexed, kind, contig):
 @pytest.mark.parametrize("kind", ["tbi", "csi"])
 def test_tabix_lists_contigs(indexed, kind):
     tabix, made = indexed
-    ours, _, _ = made[kind]
+    ours, _, _, _ = made[kind]
     listed = subprocess.run([tabix, "-l", ours], capture_output=True, text=True, check=True).stdout
     assert listed.splitlines() == ["chr1", "chr2", "chrX", "chrUn_1"]
 
@@ -154,14 +170,18 @@ def test_tabix_lists_contigs(indexed, kind):
        start=st.integers(0, 3_200_000), length=st.integers(1, 400_000))
 def test_pysam_random_regions(indexed, kind, contig, start, length):
     _, made = indexed
-    ours, theirs, suffix = made[kind]
+    ours, theirs, _, suffix = made[kind]
     with pysam.TabixFile(ours, index=ours + suffix) as mine, pysam.TabixFile(theirs, index=theirs + suffix) as reference:
         assert list(mine.fetch(contig, start, start + length)) == list(reference.fetch(contig, start, start + length))
+    with pysam.VariantFile(ours, index_filename=ours + suffix) as mine, \
+            pysam.VariantFile(theirs, index_filename=theirs + suffix) as reference:
+        end = start + length
+        assert [r.id for r in mine.fetch(contig, start, end)] == [r.id for r in reference.fetch(contig, start, end)]
 
 
 def test_variant_file_reads_through_index_without_complaint(indexed, capfd):
     _, made = indexed
-    ours, theirs, _ = made["tbi"]
+    ours, theirs, _, _ = made["tbi"]
     with pysam.VariantFile(ours) as mine, pysam.VariantFile(theirs) as reference:
         assert [r.id for r in mine.fetch("chr2", 100_000, 400_000)] == [
             r.id for r in reference.fetch("chr2", 100_000, 400_000)]
@@ -169,9 +189,11 @@ def test_variant_file_reads_through_index_without_complaint(indexed, capfd):
     assert "idx" not in capfd.readouterr().err
 
 
-# Records whose placement turns on how tabix reads them: REF length, END at the
+# Records whose placement turns on how readers size them: REF length, END at the
 # start of INFO or after ";", END as C reads integers (hex, octal), END "." or
-# before POS, a decoy key ending in END, POS 0, a missing REF, a sites-only line.
+# before POS, a decoy key ending in END, POS 0, a missing REF; END shorter than
+# REF; SVLEN per allele for <DEL>, <DUP>, <CNV>, <INV> and subtypes only, read
+# past its own entry as htslib splits it; a gVCF block's FORMAT LEN.
 EDGE_RECORDS = [
     line("chr1", 0, "pos0"),
     line("chr1", 5, "ref_long", "ACGTACGTACGTACGTACGT" * 900),
@@ -187,6 +209,17 @@ EDGE_RECORDS = [
     line("chr1", 16384, "window_edge"),
     line("chr1", 16385, "past_window_edge"),
     line("chr2", 1, "first", info=f"END={TBI_LIMIT}"),
+    line("chr1", 100, "end_short_of_ref", "A" * 40_000, info="END=120"),
+    line("chr1", 200, "svlen_dup", info="SVTYPE=DUP;SVLEN=500000", alt="<DUP>"),
+    line("chr1", 210, "svlen_negative", info="SVLEN=-300000", alt="<DEL:ME>"),
+    line("chr1", 220, "svlen_over_end", info="END=300;SVLEN=400000", alt="<CNV:TR>"),
+    line("chr1", 230, "svlen_second", info="SVLEN=5,450000", alt="<INS>,<INV>"),
+    line("chr1", 240, "svlen_ins", info="SVLEN=700000", alt="<INS>"),
+    line("chr1", 250, "svlen_not_symbolic", info="SVLEN=700000", alt="A"),
+    line("chr1", 260, "svlen_lookalike", info="SVLEN=700000", alt="<DELETION>"),
+    line("chr1", 270, "svlen_decoy", info="MYSVLEN=700000", alt="<DEL>"),
+    line("chr1", 280, "svlen_spill", info="SVLEN=5;AF=0.5,650000", alt="<INS>,<DEL>"),
+    line("chr1", 290, "gvcf_len", alt="<*>").replace("GT\t0/1", "GT:LEN\t0/0:550000"),
 ]
 
 
@@ -197,12 +230,11 @@ def test_edge_records_placed_as_tabix_places_them(tmp_path, require_tool, option
     vcf.parent.mkdir()
     vcf.write_text(header() + "".join(EDGE_RECORDS))
     ours = sort_and_compress(vcf, **options)
-    theirs = copy_without_index(ours, tmp_path / "theirs")
-    subprocess.run([tabix, *tabix_args, theirs], check=True, capture_output=True)
-    assert read_index(ours + suffix) == read_index(theirs + suffix)
+    current, older = indexed_copies(ours, tmp_path, tabix, tabix_args)
+    assert read_index(ours + suffix) == read_index(current + suffix)
     for region in ["chr1:1-1", "chr1:100000-100000", "chr1:131072-131072", "chr1:69999-70001", "chr1:9000-9000",
-                   "chr1:16384-16385", "chr1:91-91", "chr2:536870912-536870912"]:
-        assert tabix_region(tabix, ours, region) == tabix_region(tabix, theirs, region), region
+                   "chr1:16384-16385", "chr1:91-91", "chr2:536870912-536870912", "chr1:600000-600000"]:
+        assert tabix_region(tabix, ours, region) == tabix_region(tabix, older, region), region
 
 
 def block_boundary_records(end_of_file: bool) -> tuple[list[str], str]:
@@ -234,9 +266,8 @@ def test_record_ending_at_block_boundary(tmp_path, require_tool, end_of_file, op
     blocks = bgzf_blocks(ours)
     assert len(blocks[0].data) == 65_280 and blocks[0].data.endswith(exact.encode())
     assert len(blocks) == (2 if end_of_file else 3)  # then the EOF block
-    theirs = copy_without_index(ours, tmp_path / "theirs")
-    subprocess.run([tabix, *tabix_args, theirs], check=True, capture_output=True)
-    assert read_index(ours + suffix) == read_index(theirs + suffix)
+    current, _ = indexed_copies(ours, tmp_path, tabix, tabix_args)
+    assert read_index(ours + suffix) == read_index(current + suffix)
     assert tabix_region(tabix, ours, "chr1:900000-900000") == [exact.split("\t")[2]]
 
 
@@ -247,9 +278,8 @@ def test_header_only_file_has_empty_index(tmp_path, require_tool, options, suffi
     vcf.parent.mkdir()
     vcf.write_text(header())
     ours = sort_and_compress(vcf, **options)
-    theirs = copy_without_index(ours, tmp_path / "theirs")
-    subprocess.run([tabix, *tabix_args, theirs], check=True, capture_output=True)
-    assert read_index(ours + suffix) == read_index(theirs + suffix)
+    current, _ = indexed_copies(ours, tmp_path, tabix, tabix_args)
+    assert read_index(ours + suffix) == read_index(current + suffix)
     assert subprocess.run([tabix, "-l", ours], capture_output=True, text=True, check=True).stdout == ""
     assert tabix_region(tabix, ours, "chr1") == []
 
@@ -283,7 +313,9 @@ def test_csi_when_tbi_cannot_hold_a_record(tmp_path, require_tool, far_record, s
     assert (tbi_attempt.returncode == 0) == (suffix == ".tbi")
     if suffix == ".csi":
         subprocess.run([tabix, "--csi", "-p", "vcf", theirs], check=True, capture_output=True)
-    assert read_index(ours + suffix) == read_index(theirs + suffix)
+    current = copy_without_index(ours, tmp_path / "pysam")
+    pysam.tabix_index(current, preset="vcf", csi=suffix == ".csi", force=True)
+    assert read_index(ours + suffix) == read_index(current + suffix)
     far = far_record.split("\t")
     for region in [f"big:{far[1]}-{far[1]}", f"big:{TBI_LIMIT}-{TBI_LIMIT + 1}", "big:1073741824-1073741824", "big"]:
         assert tabix_region(tabix, ours, region) == tabix_region(tabix, theirs, region), region
@@ -331,6 +363,8 @@ def assert_untouched(vcf: Path, text: str, previous: bytes | None, extra: set[st
 INDEX_REFUSALS = [
     pytest.param(line("chr1", 10, "nul\0id"), "chr1:10 holds a NUL byte", id="nul-in-record"),
     pytest.param("chr\0\t10\t.\tN\t<DEL>\t.\tPASS\t.\tGT\t0/1\n", "holds a NUL byte", id="nul-in-chrom"),
+    # A meta line after the records joins the header.
+    pytest.param("##source=caller\0v2\n", 'header line starting "##source=caller" holds a NUL byte', id="nul-in-header"),
     pytest.param(line("chr1", 10, "far", info=f"END={2**41 + 1}"), "chr1:10 ends at 2199023255553", id="end-past-2^41"),
     pytest.param(line("chr1", 2**41, "farpos", "AC"), "beyond the positions an index can describe", id="pos-past-2^41"),
 ]
@@ -401,15 +435,14 @@ def large_records() -> list[str]:
             for n in range(LARGE)]
 
 
-def test_large_input_index_is_the_one_tabix_builds(tmp_path, require_tool):
+def test_large_input_index_is_the_one_htslib_builds(tmp_path, require_tool):
     tabix = require_tool("tabix")
     vcf = tmp_path / "ours" / "large.vcf"
     vcf.parent.mkdir()
     vcf.write_text(header({"chr1": 10**8, "chr2": 10**8, "chr3": 10**8}) + "".join(large_records()))
     ours = sort_and_compress(vcf, index=True)
-    theirs = copy_without_index(ours, tmp_path / "theirs")
-    subprocess.run([tabix, "-p", "vcf", theirs], check=True, capture_output=True)
-    assert read_index(ours + ".tbi") == read_index(theirs + ".tbi")
+    current, _ = indexed_copies(ours, tmp_path, tabix, ["-p", "vcf"])
+    assert read_index(ours + ".tbi") == read_index(current + ".tbi")
 
 
 def test_large_input_reports_first_unindexable_record(tmp_path):
@@ -423,3 +456,36 @@ def test_large_input_reports_first_unindexable_record(tmp_path):
     with pytest.raises(ValueError, match="the record at chr2:5000000 holds a NUL byte"):
         sort_and_compress(vcf, index=True)
     assert_untouched(vcf, text, None)
+
+
+def svlen_sized_records(vcf: Path) -> list[tuple[str, int, int, str]]:
+    """(chrom, POS, POS + |SVLEN|, ID) of the symbolic records sized by SVLEN alone."""
+    found = []
+    for row in vcf.read_text().splitlines():
+        fields = row.split("\t")
+        if row.startswith("#") or not fields[4].startswith("<"):
+            continue
+        svlen = abs(int(dict(e.split("=", 1) for e in fields[7].split(";") if "=" in e)["SVLEN"]))
+        found.append((fields[0], int(fields[1]), int(fields[1]) + svlen, fields[2]))
+    return found
+
+
+@pytest.mark.parametrize("through", ["api", "command"])
+@pytest.mark.parametrize("kind", [".tbi", ".csi"])
+def test_current_reader_finds_svlen_sized_records_mid_span(data_copy, through, kind):
+    # A long-read caller's <DEL>/<DUP>/<INV> carry SVLEN and no END: a query in the
+    # middle of each, through the index written here, must find it.
+    vcf = Path(data_copy("sv_long_read.vcf"))
+    expected = svlen_sized_records(vcf)
+    if through == "api":
+        gz = sort_and_compress(vcf, **({"index": True} if kind == ".tbi" else {"csi": True}))
+    else:
+        flag = "--index" if kind == ".tbi" else "--csi"
+        done = subprocess.run([sys.executable, "-P", "-m", "Callfold", "unify", "--output", str(vcf.with_suffix(".u.vcf")),
+                               "--sv", str(vcf), flag], capture_output=True, text=True, check=True)
+        gz = done.stdout.split()[0]
+    assert os.path.exists(gz + kind)
+    with pysam.VariantFile(gz, index_filename=gz + kind) as reader:
+        for chrom, start, end, ident in expected:
+            middle = (start + end) // 2
+            assert [r.id for r in reader.fetch(chrom, middle, middle + 1)] == [ident]

@@ -16,6 +16,7 @@ namespace callfold::compression {
 namespace {
 
 constexpr std::size_t prefetch_distance = 16;
+constexpr std::string_view default_fileformat_line = "##fileformat=VCFv4.2\n";
 
 // Both files reach their names, the index after the data it describes; if
 // either fails, neither stays.
@@ -45,12 +46,21 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         throw error;
     }
 
+    const std::vector<std::string> declarations = missing_declarations(records.meta, records);
+    // The header as written: readers identify a VCF by a first line that states its format.
+    std::vector<std::string_view> header;
+    if (!has_fileformat(records.meta)) header.push_back(default_fileformat_line);
+    header.insert(header.end(), records.meta.begin(), records.meta.end());
+    header.insert(header.end(), declarations.begin(), declarations.end());
+    header.push_back(records.column_header);
+
     const bool indexing = options.index || options.csi;
     // Read in input order, the text's own: in the order written the lines lie
     // all over memory, and reading them there would stall on every one.
     std::vector<IndexSpan> spans;
     if (indexing) {
         try {
+            check_indexable_header(header);
             spans = vcf_index_spans(records);
         } catch (VcfInputError& error) {
             error.path = path;
@@ -58,13 +68,11 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         }
     }
 
-    const std::vector<std::string> declarations = missing_declarations(records.meta, records);
     const std::vector<std::uint32_t> order =
         sorted_record_order(records, contig_ranks(records, declared_contigs(records.meta)));
 
-    std::size_t total = records.text.size() + records.column_header.size();
-    for (const std::string& line : records.meta) total += line.size();
-    for (const std::string& line : declarations) total += line.size();
+    std::size_t total = records.text.size();
+    for (const std::string_view line : header) total += line.size();
 
     const std::string output_path = path + ".gz";
     DurableFile output(output_path);
@@ -72,13 +80,9 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
     {
         BgzfWriter writer(output.file(), output.temp_path(),
                           options.threads != 0 ? options.threads : bgzf_threads_for(total), options.level);
-        // Readers identify a VCF by a first line that states its format.
-        if (!has_fileformat(records.meta)) writer.write("##fileformat=VCFv4.2\n");
-        for (const std::string& line : records.meta) writer.write(line);
-        for (const std::string& line : declarations) writer.write(line);
-        writer.write(records.column_header);
+        for (const std::string_view line : header) writer.write(line);
         std::optional<VcfIndexBuilder> indexer;
-        if (indexing) indexer.emplace(writer.uncompressed_size(), records, spans, options.csi);
+        if (indexing) indexer.emplace(writer.uncompressed_size(), records, spans, header, options.csi);
         for (std::size_t i = 0; i < order.size(); ++i) {
             // Records are written in sorted order, from all over memory: asking
             // for a record's line and span (and, earlier still, for where the

@@ -10,15 +10,17 @@ namespace {
 
 constexpr int min_shift = 14;
 constexpr int tbi_depth = 5;
-// tabix's own CSI depth for contigs up to 2^32; deeper only when a record reaches further.
-constexpr int csi_depth = 6;
 // Deeper hierarchies number their bins past what readers compute in 32-bit ints.
 constexpr int deepest = 9;
+// htslib's CSI depth when no contig length is declared: room for 2^38 positions.
+constexpr int csi_depth_unsized = 8;
+// htslib sizes a CSI for the longest contig plus this margin.
+constexpr std::int64_t contig_margin = 256;
 // Below this many records a second thread costs more than it saves.
 constexpr std::size_t records_per_thread = 250000;
 
 // How a record's line is read: a VCF, names in column 1, positions in column 2,
-// the end from REF and INFO END, header lines starting with '#', no lines skipped.
+// the end from REF, INFO END and SVLEN, header lines starting with '#', no lines skipped.
 constexpr std::int32_t tabix_vcf_format = 2;
 constexpr std::int32_t tabix_conf[] = {tabix_vcf_format, 1, 2, 0, '#', 0};
 
@@ -45,19 +47,32 @@ std::string where(const VcfRecords& records, std::size_t index) {
     return records.contigs[records.contig[index]] + ":" + std::to_string(records.pos[index]);
 }
 
-// The shallowest hierarchy holding every span: TBI's unless asked for a CSI.
-int depth_for(const std::vector<IndexSpan>& spans, bool csi) {
+std::int64_t furthest_end(const std::vector<IndexSpan>& spans) {
     std::int64_t furthest = 0;
     for (const IndexSpan& span : spans) furthest = std::max(furthest, span.end);
-    if (!csi && furthest <= BinningIndex::max_end(min_shift, tbi_depth)) return tbi_depth;
-    int depth = csi_depth;
-    while (furthest > BinningIndex::max_end(min_shift, depth)) ++depth;
-    return depth;
+    return furthest;
+}
+
+std::int64_t longest_declared_contig(const std::vector<std::string_view>& header_lines) {
+    std::int64_t longest = 0;
+    for (const std::string_view line : header_lines) longest = std::max(longest, indexed_contig_length(line));
+    return longest;
 }
 
 }  // namespace
 
 std::string_view index_suffix(IndexKind kind) { return kind == IndexKind::tbi ? ".tbi" : ".csi"; }
+
+void check_indexable_header(const std::vector<std::string_view>& header_lines) {
+    for (const std::string_view line : header_lines) {
+        const std::size_t nul = line.find('\0');
+        if (nul == std::string_view::npos) continue;
+        constexpr std::size_t shown = 40;
+        throw VcfInputError(0, "the header line starting \"" + std::string(line.substr(0, std::min(nul, shown))) +
+                                   "\" holds a NUL byte, which readers take for the end of the header; "
+                                   "the file cannot be indexed");
+    }
+}
 
 std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
     std::vector<IndexSpan> spans(records.size());
@@ -81,15 +96,41 @@ std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
 }
 
 VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records,
-                                 const std::vector<IndexSpan>& spans, bool csi)
-    : VcfIndexBuilder(header_bytes, records, spans, depth_for(spans, csi)) {}
+                                 const std::vector<IndexSpan>& spans,
+                                 const std::vector<std::string_view>& header_lines, bool csi)
+    : VcfIndexBuilder(header_bytes, records, spans, shape_for(spans, header_lines, csi)) {}
+
+// The CSI that htslib builds for a header whose longest contig is declared: 6
+// levels of 2^14 positions, more levels while the contig does not fit, and past
+// 9 levels larger windows; 8 levels when no length is declared. Records reaching
+// further still, which htslib refuses to index, get more levels.
+VcfIndexBuilder::Shape VcfIndexBuilder::shape_for(const std::vector<IndexSpan>& spans,
+                                                  const std::vector<std::string_view>& header_lines, bool csi) {
+    const std::int64_t furthest = furthest_end(spans);
+    if (!csi && furthest <= BinningIndex::max_end(min_shift, tbi_depth)) return {min_shift, 0};
+    Shape shape{min_shift, csi_depth_unsized};
+    if (const std::int64_t longest = longest_declared_contig(header_lines); longest > 0) {
+        const std::int64_t needed = longest + contig_margin;
+        shape.depth = 6;
+        if (needed <= BinningIndex::max_end(min_shift, deepest)) {
+            while (needed > BinningIndex::max_end(min_shift, shape.depth)) ++shape.depth;
+        } else {
+            shape.depth = deepest;
+            // Past 2^62 positions the offsets' arithmetic would overflow.
+            while (needed > BinningIndex::max_end(shape.min_shift, deepest) && shape.min_shift + 3 * deepest < 62)
+                ++shape.min_shift;
+        }
+    }
+    while (furthest > BinningIndex::max_end(shape.min_shift, shape.depth) && shape.depth < deepest) ++shape.depth;
+    return shape;
+}
 
 VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records,
-                                 const std::vector<IndexSpan>& spans, int depth)
+                                 const std::vector<IndexSpan>& spans, Shape shape)
     : records_(records),
       spans_(spans),
-      kind_(depth == tbi_depth ? IndexKind::tbi : IndexKind::csi),
-      index_(min_shift, depth),
+      kind_(shape.depth == 0 ? IndexKind::tbi : IndexKind::csi),
+      index_(shape.min_shift, shape.depth == 0 ? tbi_depth : shape.depth),
       offset_(header_bytes) {}
 
 void VcfIndexBuilder::add(std::size_t i) {

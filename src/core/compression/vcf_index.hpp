@@ -26,6 +26,10 @@ struct VcfIndex {
 // ".tbi" or ".csi", appended to the compressed file's name.
 std::string_view index_suffix(IndexKind kind);
 
+// Throws VcfInputError (no path) for a header line holding a NUL byte: readers
+// stop reading the header there, and then cannot open the file.
+void check_indexable_header(const std::vector<std::string_view>& header_lines);
+
 // The span of every record of `records`, in input order (through the text as
 // it lies in memory, not in the order written; on a large input in ranges read
 // at once). Throws VcfInputError (no path) for the first record holding a NUL
@@ -33,15 +37,19 @@ std::string_view index_suffix(IndexKind kind);
 // what any index can describe (2^41).
 std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records);
 
-// The index that `tabix -p vcf` (TBI) or `tabix --csi -p vcf` would build: TBI
-// unless `csi` is asked for or a record ends beyond what TBI can describe
-// (position 2^29).
+// The index that current tabix (`-p vcf`, or `--csi -p vcf`) builds: TBI unless
+// `csi` is asked for or a record ends beyond what TBI can describe (position
+// 2^29); a CSI as deep as the longest declared contig needs (8 levels when no
+// contig length is declared), and deeper where a record reaches further, which
+// htslib would refuse to index.
 class VcfIndexBuilder {
 public:
     // `header_bytes`: the uncompressed size of the header, where records begin;
-    // `spans`: those of vcf_index_spans(records). Both are kept by reference.
+    // `spans`: those of vcf_index_spans(records), kept by reference like the
+    // records; `header_lines`: the header as written, whose "##contig" lengths
+    // size a CSI as htslib sizes it.
     VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records, const std::vector<IndexSpan>& spans,
-                    bool csi);
+                    const std::vector<std::string_view>& header_lines, bool csi);
 
     // Record `i` of the records, as it is written, in file order (the records of
     // each CHROM together, by POS).
@@ -51,8 +59,15 @@ public:
     VcfIndex finish(const BgzfWriter& writer);
 
 private:
+    struct Shape {
+        int min_shift;
+        int depth;
+    };
     VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records, const std::vector<IndexSpan>& spans,
-                    int depth);
+                    Shape shape);
+    // TBI (depth 0) or the CSI's window size and depth.
+    static Shape shape_for(const std::vector<IndexSpan>& spans, const std::vector<std::string_view>& header_lines,
+                           bool csi);
 
     const VcfRecords& records_;
     const std::vector<IndexSpan>& spans_;

@@ -1,5 +1,6 @@
 #include "compression/vcf_index_span.hpp"
 
+#include <algorithm>
 #include <limits>
 
 #include "common/vcf_fields.hpp"
@@ -9,7 +10,12 @@ namespace {
 
 constexpr std::size_t pos_field = 1;
 constexpr std::size_t ref_field = 3;
+constexpr std::size_t alt_field = 4;
 constexpr std::size_t info_field = 7;
+constexpr std::size_t format_field = 8;
+// Readers look at no more ALT alleles than this.
+constexpr std::size_t most_alt_alleles = 65535;
+constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
 
 bool is_c_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -20,14 +26,15 @@ int digit_value(char c) {
     return 99;
 }
 
-// strtoll(text, nullptr, 0) over text that is not NUL-terminated.
-std::int64_t c_strtoll(std::string_view text) {
+// C's strtoll(text, nullptr, 0) (`any_base`) or atoll(text) over text that is
+// not NUL-terminated.
+std::int64_t c_integer(std::string_view text, bool any_base) {
     std::size_t i = 0;
     while (i < text.size() && is_c_space(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     int base = 10;
-    if (i < text.size() && text[i] == '0') {
+    if (any_base && i < text.size() && text[i] == '0') {
         // "0x" counts as a prefix only before a hexadecimal digit; otherwise the 0 is the number.
         if (i + 2 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X') && digit_value(text[i + 2]) < 16) {
             base = 16;
@@ -52,46 +59,137 @@ std::int64_t c_strtoll(std::string_view text) {
         if (overflow || magnitude == limit) return std::numeric_limits<std::int64_t>::min();
         return -static_cast<std::int64_t>(magnitude);
     }
-    if (overflow || magnitude == limit) return std::numeric_limits<std::int64_t>::max();
+    if (overflow || magnitude == limit) return most;
     return static_cast<std::int64_t>(magnitude);
 }
 
-// The text after the first END= entry of an INFO field, or nothing.
-bool info_end_value(std::string_view info, std::string_view& value) {
+std::int64_t add_saturating(std::int64_t a, std::int64_t b) { return a > most - b ? most : a + b; }
+
+// The text after the first entry `key` (with its "=") of an INFO field, to the
+// field's end; false when there is none.
+bool info_value(std::string_view info, std::string_view key, std::string_view& value) {
     std::size_t at = 0;
-    if (info.starts_with("END=")) {
-        at = 4;
+    if (info.starts_with(key)) {
+        at = key.size();
     } else {
-        at = info.find(";END=");
+        at = info.find(key);
+        // Another key ending in `key` ("SVEND=") is no match: look for the entry proper.
+        while (at != std::string_view::npos && info[at - 1] != ';') at = info.find(key, at + 1);
         if (at == std::string_view::npos) return false;
-        at += 5;
+        at += key.size();
     }
     value = info.substr(at);
     return true;
+}
+
+// Symbolic alleles whose length readers take from SVLEN: <DEL>, <DUP>, <CNV>,
+// <INV> and their subtypes (<DEL:ME>, <DUP:TANDEM>, <CNV:TR>, ...).
+bool sized_by_svlen(std::string_view allele) {
+    if (allele.size() < 5 || allele.back() != '>' || (allele[4] != '>' && allele[4] != ':')) return false;
+    const std::string_view type = allele.substr(0, 4);
+    return type == "<DEL" || type == "<DUP" || type == "<CNV" || type == "<INV";
+}
+
+// Calls each(allele) for the ALT alleles readers look at.
+template <class Each>
+void for_each_alt_allele(std::string_view alt, Each&& each) {
+    std::size_t count = 0;
+    for_each_field(alt, ',', [&](std::string_view allele) {
+        if (count++ < most_alt_alleles) each(allele);
+    });
+}
+
+// The longest length that SVLEN gives: the i-th value (split at every "," up to
+// the end of INFO) belongs to the i-th ALT allele, and counts only for an
+// allele sized by it; any other allele with a value counts as 1.
+std::int64_t svlen_length(std::string_view alt, std::string_view values) {
+    std::int64_t longest = 0;
+    bool more_values = true;
+    for_each_alt_allele(alt, [&](std::string_view allele) {
+        if (!more_values) return;
+        const std::size_t comma = values.find(',');
+        std::int64_t length = 1;
+        if (sized_by_svlen(allele)) {
+            length = c_integer(values, false);
+            // A deletion's SVLEN is negative; the most negative value has no magnitude and counts for nothing.
+            if (length < 0) length = length == std::numeric_limits<std::int64_t>::min() ? 0 : -length;
+        }
+        longest = std::max(longest, length);
+        more_values = comma != std::string_view::npos;
+        if (more_values) values.remove_prefix(comma + 1);
+    });
+    return longest;
+}
+
+bool holds_reference_block(std::string_view alt) {
+    bool found = false;
+    for_each_alt_allele(alt, [&](std::string_view allele) { found = found || allele == "<*>" || allele == "<NON_REF>"; });
+    return found;
+}
+
+// The longest FORMAT LEN of the samples (a gVCF reference block's length), or 0.
+std::int64_t format_length(std::string_view format, std::string_view samples) {
+    std::size_t len_key = 0;
+    bool found = false;
+    for_each_field(format, ':', [&](std::string_view key) {
+        if (found) return;
+        if (key == "LEN") found = true;
+        else ++len_key;
+    });
+    if (!found) return 0;
+    std::int64_t longest = 0;
+    for_each_field(samples, '\t', [&](std::string_view sample) {
+        std::size_t key = 0;
+        std::size_t at = 0;
+        while (key < len_key) {
+            at = sample.find(':', at);
+            if (at == std::string_view::npos) return;
+            ++at;
+            ++key;
+        }
+        longest = std::max(longest, c_integer(sample.substr(at), false));
+    });
+    return longest;
 }
 
 }  // namespace
 
 IndexSpan vcf_index_span(std::string_view record) {
     if (!record.empty() && record.back() == '\n') record.remove_suffix(1);
-    const LineColumns<info_field + 1> column(record);
+    const LineColumns<format_field + 1> column(record);
     IndexSpan span{0, 1};
     if (column.count() > pos_field) {
-        const std::int64_t pos = c_strtoll(column[pos_field]);
+        const std::int64_t pos = c_integer(column[pos_field], true);
         span = {pos < 1 ? 0 : pos - 1, pos < 1 ? 1 : pos};
     }
-    if (column.count() > ref_field && !column[ref_field].empty()) {
-        // Saturates rather than wraps: a span that far out is refused by the index anyway.
-        const auto length = static_cast<std::int64_t>(column[ref_field].size());
-        constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
-        span.end = span.beg > most - length ? most : span.beg + length;
-    }
+    std::int64_t length = column.count() > ref_field ? static_cast<std::int64_t>(column[ref_field].size()) : 0;
+
     std::string_view value;
-    if (column.count() > info_field && info_end_value(column[info_field], value) && !value.starts_with('.')) {
-        const std::int64_t end = c_strtoll(value);
-        if (end > span.beg) span.end = end;
+    if (column.count() > info_field) {
+        const std::string_view info = column[info_field];
+        if (info_value(info, "END=", value) && !value.starts_with('.')) {
+            const std::int64_t end = c_integer(value, true);
+            if (end > span.beg) span.end = std::max(span.end, end);
+        }
+        // Only a symbolic ALT allele can make SVLEN or LEN count.
+        const std::string_view alt = column[alt_field];
+        if (alt.find('<') != std::string_view::npos) {
+            if (info_value(info, "SVLEN=", value)) length = std::max(length, svlen_length(alt, value));
+            if (column.count() > format_field && column.more() && holds_reference_block(alt))
+                length = std::max(length, format_length(column[format_field], column.rest()));
+        }
     }
+    span.end = std::max(span.end, add_saturating(span.beg, length));
     return span;
+}
+
+std::int64_t indexed_contig_length(std::string_view header_line) {
+    if (!header_line.starts_with("##contig")) return 0;
+    std::size_t at = header_line.find("length", 8);
+    if (at == std::string_view::npos) return 0;
+    for (at += 6; at < header_line.size() && (header_line[at] == ' ' || header_line[at] == '='); ++at) {
+    }
+    return std::max<std::int64_t>(0, c_integer(header_line.substr(at), false));
 }
 
 }  // namespace callfold::compression
