@@ -7,6 +7,7 @@
 #include "unifier/roh_input.hpp"
 #include "unifier/sample_columns.hpp"
 #include "unifier/sections.hpp"
+#include "unifier/unified_header.hpp"
 
 namespace callfold::unifier {
 namespace {
@@ -95,17 +96,23 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
     }
     warn_on_unshared_chromosomes(lines, options, log);
 
+    // The donor's lines pass through its header, which adds the appended
+    // inputs' declarations before the column header line.
+    UnifiedHeader header(lines, *donor, options, log);
+    const LineOut donor_out = [&header, &out](std::string_view text) { header.write_donor_line(text, out); };
+
     const std::vector<std::string_view>& donor_lines = *lines[*donor];
     if (*donor == FileType::sv) {
-        for (const std::string_view line : donor_lines) write_terminated(out, line);
+        for (const std::string_view line : donor_lines) write_terminated(donor_out, line);
     } else if (*donor == FileType::cnv) {
         for (std::size_t index = 0; index < donor_lines.size(); ++index) {
             const std::string_view line = donor_lines[index];
-            if (apply_rule(file_type_keys[FileType::cnv], index, line, is_valid_cnv_line)) write_terminated(out, line);
+            if (apply_rule(file_type_keys[FileType::cnv], index, line, is_valid_cnv_line))
+                write_terminated(donor_out, line);
         }
     } else {
         const std::size_t header_lines = vcf_header_line_count(donor_lines);
-        for (std::size_t i = 0; i < header_lines; ++i) write_terminated(out, donor_lines[i]);
+        for (std::size_t i = 0; i < header_lines; ++i) write_terminated(donor_out, donor_lines[i]);
         write_vcf_content(file_type_keys[FileType::repeats], donor_lines, out, options, log);
     }
 
