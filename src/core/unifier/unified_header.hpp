@@ -24,9 +24,9 @@ class UnifiedHeader {
 public:
     UnifiedHeader(const LinesByType& lines, FileType donor, const RecordOptions& options, const LogSink& log);
 
-    // Writes one line of the donor's content, in order: a header line as it
-    // stands (a wrong GT declaration corrected), and before the first line that
-    // ends the header the appended inputs' declarations; the lines after it unchanged.
+    // Writes the next line of the donor's header as it stands (a wrong GT
+    // declaration corrected); before the line that ends it, the appended inputs'
+    // declarations. Lines after that one go out unchanged.
     void write_donor_line(std::string_view line, const LineOut& out);
 
 private:
