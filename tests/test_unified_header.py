@@ -64,8 +64,11 @@ def warnings(caplog) -> list[tuple[str, tuple]]:
         # An appended GT declaration that the donor lacks is added corrected.
         ({"repeats": REPEATS, "roh": ROH_VCF}, REPEATS[:4] + [ROH_VCF[1], GT_CORRECTED],
          [gt_warning("roh", "Number=1,Type=Integer")]),
+        # A sites-only input, which the writer leaves out, declares nothing.
+        ({"sv": SV, "cnv": CNV[:4] + ["#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\n"]}, SV[:3],
+         [("No vcf header for given %s file", ("cnv",))]),
     ],
-    ids=["four-inputs", "cnv-donor-gt", "appended-gt"],
+    ids=["four-inputs", "cnv-donor-gt", "appended-gt", "sites-only"],
 )
 def test_header_holds_what_every_input_declares(tmp_path, caplog, files_lines, header, expected_warnings):
     path = str(tmp_path / "unified.vcf")
