@@ -1,6 +1,8 @@
 #include "unifier/unified_header.hpp"
 
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "common/structured_line.hpp"
 #include "unifier/sections.hpp"
@@ -151,6 +153,7 @@ void UnifiedHeader::write_appended_declarations(const LineOut& out) {
     for (const AppendedSection& section : appended_sections(lines_, options_)) {
         if (section.bed) continue;
         const std::vector<std::string_view>& input = *lines_[section.type];
+        // The body is the tail of the input's lines, after its column header line.
         const std::size_t header_size = input.size() - section.body.size() - 1;
         const std::string input_key(file_type_keys[section.type]);
         for (std::size_t i = 0; i < header_size; ++i) {
