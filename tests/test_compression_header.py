@@ -31,8 +31,10 @@ def test_unified_records_get_every_declaration_in_kind_order(write_input):
         "##contig=<ID=chr2>",
         "##contig=<ID=chr1>",
         '##INFO=<ID=END,Number=1,Type=Integer,Description="End position of the variant described in this record">',
-        '##INFO=<ID=SVTYPE,Number=1,Type=String,Description="Type of structural variant">',
-        '##INFO=<ID=ROH_SCORE,Number=1,Type=Float,Description="Not declared in the input header">',
+        '##INFO=<ID=SVTYPE,Number=1,Type=String,Description="Type of structural variant; REP marks a tandem '
+        'repeat call and ROH a run of homozygosity">',
+        '##INFO=<ID=ROH_SCORE,Number=1,Type=Float,Description="Score of the run of homozygosity, as its caller '
+        'gave it">',
         '##INFO=<ID=SVLEN,Number=.,Type=Integer,Description="Difference in length between REF and ALT alleles">',
         '##INFO=<ID=CIPOS,Number=2,Type=Integer,Description="Confidence interval around POS for imprecise variants">',
         '##INFO=<ID=IMPRECISE,Number=0,Type=Flag,Description="Imprecise structural variation">',

@@ -75,6 +75,10 @@ void def_unify_lines(nb::module_& m) {
         "The first present of sv, cnv, repeats donates the header; the records of the other\n"
         "inputs follow in the order cnv, repeats, roh. None (and an empty file) when no input\n"
         "could donate a header.\n\n"
+        "Before its #CHROM line the header gains the INFO, FORMAT, FILTER, ALT and contig lines\n"
+        "of the appended inputs whose ID it does not yet declare (the first declaration wins; a\n"
+        "differing Number or Type is warned), and a FORMAT GT declaration is written as\n"
+        "Number=1,Type=String, the genotype text that the records hold.\n\n"
         "ValueError, before output_path is opened, when an appended input's records would\n"
         "not carry the sample columns of that header (a converted ROH BED record has one).\n"
         "A warning when an appended input names none of the donor's chromosomes.");

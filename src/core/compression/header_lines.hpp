@@ -1,16 +1,14 @@
-// Reading the header's own lines: the ID of a structured line such as
-// ##INFO=<ID=...>, the contigs it declares, and whether it states the format.
+// Reading the header's own lines: the contigs it declares and whether it
+// states the format (structured lines are read by common/structured_line).
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace callfold::compression {
+#include "common/structured_line.hpp"
 
-// The ID of a structured header line `<prefix><...ID=value...>` (prefix such as
-// "##INFO=<"); false when the line is not of that kind or names no ID.
-bool structured_id(std::string_view line, std::string_view prefix, std::string& id);
+namespace callfold::compression {
 
 // IDs of the header's ##contig lines, in header order.
 std::vector<std::string> declared_contigs(const std::vector<std::string>& header);

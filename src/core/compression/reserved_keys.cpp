@@ -5,9 +5,13 @@
 namespace callfold::compression {
 namespace {
 
+// SVTYPE, END and ROH_SCORE are also written by the unifier itself (repeat
+// records, runs of homozygosity): their descriptions say what they mean there.
 constexpr KeyDefinition standard_info[] = {
-    {"SVTYPE", "1", "String", "Type of structural variant"},
+    {"SVTYPE", "1", "String",
+     "Type of structural variant; REP marks a tandem repeat call and ROH a run of homozygosity"},
     {"END", "1", "Integer", "End position of the variant described in this record"},
+    {"ROH_SCORE", "1", "Float", "Score of the run of homozygosity, as its caller gave it"},
     {"SVLEN", ".", "Integer", "Difference in length between REF and ALT alleles"},
     {"CIPOS", "2", "Integer", "Confidence interval around POS for imprecise variants"},
     {"CIEND", "2", "Integer", "Confidence interval around END for imprecise variants"},

@@ -7,6 +7,7 @@
 #include "unifier/roh_input.hpp"
 #include "unifier/sample_columns.hpp"
 #include "unifier/sections.hpp"
+#include "unifier/unified_header.hpp"
 
 namespace callfold::unifier {
 namespace {
@@ -95,17 +96,25 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
     }
     warn_on_unshared_chromosomes(lines, options, log);
 
+    // The donor's header lines pass through `header`, which adds the appended
+    // inputs' declarations before the column header line; its records go straight out.
     const std::vector<std::string_view>& donor_lines = *lines[*donor];
+    const std::size_t header_lines = vcf_header_line_count(donor_lines);
+    UnifiedHeader header(lines, *donor, options, log);
+    const LineOut header_out = [&header, &out](std::string_view text) { header.write_donor_line(text, out); };
+    const auto donor_out = [&](std::size_t index) -> const LineOut& { return index < header_lines ? header_out : out; };
+
     if (*donor == FileType::sv) {
-        for (const std::string_view line : donor_lines) write_terminated(out, line);
+        for (std::size_t index = 0; index < donor_lines.size(); ++index)
+            write_terminated(donor_out(index), donor_lines[index]);
     } else if (*donor == FileType::cnv) {
         for (std::size_t index = 0; index < donor_lines.size(); ++index) {
             const std::string_view line = donor_lines[index];
-            if (apply_rule(file_type_keys[FileType::cnv], index, line, is_valid_cnv_line)) write_terminated(out, line);
+            if (apply_rule(file_type_keys[FileType::cnv], index, line, is_valid_cnv_line))
+                write_terminated(donor_out(index), line);
         }
     } else {
-        const std::size_t header_lines = vcf_header_line_count(donor_lines);
-        for (std::size_t i = 0; i < header_lines; ++i) write_terminated(out, donor_lines[i]);
+        for (std::size_t i = 0; i < header_lines; ++i) write_terminated(header_out, donor_lines[i]);
         write_vcf_content(file_type_keys[FileType::repeats], donor_lines, out, options, log);
     }
 

@@ -42,8 +42,9 @@ std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines);
 void write_vcf_content(std::string_view file_type, const std::vector<std::string_view>& lines, const LineOut& out,
                        const RecordOptions& options, const LogSink& log);
 
-// Writes the unified file at `output_path` (created or truncated). False when no
-// input could donate a header; the file is then left empty. Throws ValueError,
+// Writes the unified file at `output_path` (created or truncated): the donor's
+// content, its header completed by the appended inputs' declarations, then their
+// records. False when no input could donate a header; the file is then left empty. Throws ValueError,
 // before the file is opened, when an appended input's sample columns disagree
 // with the donor's header; warns when an appended input shares no chromosome
 // name with the donor.
