@@ -52,8 +52,9 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
                        const RecordOptions& options, const LogSink& log) {
     const bool is_repeats = file_type == file_type_keys[FileType::repeats];
     const bool is_roh = file_type == file_type_keys[FileType::roh];
-    const bool reading_bed = is_roh && roh_input_is_bed(lines, options);
-    bool reading_content = reading_bed;
+    const RohShape roh_shape = is_roh ? roh_input_shape(lines, options) : RohShape::vcf;
+    const bool converting = roh_shape != RohShape::vcf;
+    bool reading_content = converting;
 
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string_view line = lines[index];
@@ -68,9 +69,10 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
                     rewritten = std::move(*marked);
                     written = rewritten;
                 }
-            } else if (reading_bed) {
-                if (roh_bed_line_is_skipped(line)) continue;
-                rewritten = apply_rule(file_type, index, line, roh_bed_line_to_vcf);
+            } else if (converting) {
+                if (roh_line_is_skipped(line, roh_shape)) continue;
+                rewritten = apply_rule(file_type, index, line,
+                                       [roh_shape](std::string_view text) { return roh_line_to_vcf(text, roh_shape); });
                 written = rewritten;
             }
             write_terminated(out, written);
