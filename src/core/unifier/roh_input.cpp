@@ -97,7 +97,7 @@ bool is_bed_interval(std::string_view line) {
 }  // namespace
 
 bool roh_lines_are_bed(const std::vector<std::string_view>& lines, const std::string_view* declared) {
-    if (declared != nullptr && *declared == roh_format_bed) return true;
+    if (declared != nullptr && (*declared == roh_format_bed || *declared == roh_format_bcftools_roh)) return true;
     if (declared != nullptr && *declared == roh_format_vcf) return false;
     return std::none_of(lines.begin(), lines.end(), holds_column_header);
 }

@@ -11,8 +11,9 @@ namespace callfold::unifier {
 
 enum class RohShape { bed, vcf, bcftools_roh };
 
-// `declared` "bed" or "vcf" decides at once; anything else (or nothing) detects:
-// a BED (to be converted) unless some line holds the full VCF column header.
+// Whether the lines are to be converted rather than copied: `declared` "bed",
+// "bcftools_roh" or "vcf" decides at once; anything else (or nothing) detects:
+// converted unless some line holds the full VCF column header.
 bool roh_lines_are_bed(const std::vector<std::string_view>& lines, const std::string_view* declared);
 
 // The shape of an ROH input: declared "bed", "vcf" or "bcftools_roh" decides;

@@ -33,11 +33,6 @@ bool columns_agree(const std::vector<std::string_view>& appended, const std::vec
     return appended == donor;
 }
 
-bool contributes_records(const AppendedSection& section) {
-    return std::any_of(section.body.begin(), section.body.end(),
-                       [&section](std::string_view line) { return is_section_record(section, line); });
-}
-
 [[noreturn]] void mismatch(FileType appended, std::size_t count, const std::string& names, FileType donor,
                            const std::vector<std::string_view>& donor_names) {
     throw ValueError("the " + std::string(file_type_keys[appended]) + " input has " + std::to_string(count) +

@@ -1,5 +1,7 @@
 #include "unifier/sections.hpp"
 
+#include <algorithm>
+
 #include "common/whitespace.hpp"
 #include "common/vcf_fields.hpp"
 #include "unifier/input_reading.hpp"
@@ -41,6 +43,11 @@ std::vector<AppendedSection> appended_sections(const LinesByType& lines, const R
 
 bool is_section_record(const AppendedSection& section, std::string_view line) {
     return section.converted ? !roh_line_is_skipped(line, section.roh_shape) : is_record_line(line);
+}
+
+bool contributes_records(const AppendedSection& section) {
+    return std::any_of(section.body.begin(), section.body.end(),
+                       [&section](std::string_view line) { return is_section_record(section, line); });
 }
 
 std::string_view section_record_chromosome(const AppendedSection& section, std::string_view line) {

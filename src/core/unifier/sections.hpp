@@ -40,6 +40,9 @@ std::vector<AppendedSection> appended_sections(const LinesByType& lines, const R
 // Whether a line of `section.body` is a record rather than a header or blank line.
 bool is_section_record(const AppendedSection& section, std::string_view line);
 
+// Whether any line of `section.body` is a record.
+bool contributes_records(const AppendedSection& section);
+
 // CHROM of a record line of `section.body`; of a converted line as conversion takes it.
 std::string_view section_record_chromosome(const AppendedSection& section, std::string_view line);
 

@@ -38,6 +38,14 @@ auto apply_rule(std::string_view file_type, std::size_t index, std::string_view 
     }
 }
 
+// An ROH input that detection cannot place, or `bcftools roh` regions of several
+// samples, is refused before the output is opened.
+void refuse_unusable_roh_input(const LinesByType& lines, const RecordOptions& options) {
+    if (!lines[FileType::roh] || !header_donor(lines)) return;
+    if (roh_input_shape(*lines[FileType::roh], options) == RohShape::bcftools_roh)
+        refuse_several_roh_samples(*lines[FileType::roh]);
+}
+
 }  // namespace
 
 bool ends_vcf_header(std::string_view line) { return line.find("#CHROM") != std::string_view::npos; }
@@ -86,6 +94,8 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log) {
     refuse_mismatched_sample_columns(lines, options);
+    refuse_unusable_roh_input(lines, options);
+    check_build_agreement(lines, options, log);
     OutputFile output(output_path);
     const LineOut out = [&output](std::string_view text) { output.write(text); };
 
@@ -95,7 +105,6 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
         output.close();
         return false;
     }
-    warn_on_unshared_chromosomes(lines, options, log);
 
     const std::vector<std::string_view>& donor_lines = *lines[*donor];
     if (*donor == FileType::sv) {
