@@ -14,7 +14,12 @@ constexpr std::size_t format_index = 8;
 constexpr std::size_t names_shown = 3;
 
 // Quoted, so that a difference of case or a stray blank shows.
-std::string quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
+std::string quoted(std::string_view name) {
+    std::string text(1, '\'');
+    text.append(name);
+    text.push_back('\'');
+    return text;
+}
 
 std::string listed(const std::vector<std::string_view>& names) {
     if (names.empty()) return "none";
