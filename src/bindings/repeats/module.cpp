@@ -318,7 +318,8 @@ NB_MODULE(repeats, m) {
           nb::sig("def _read_bed_intervals(bed_path: str | os.PathLike[str]) -> dict[str, list[tuple[int, int]]]"),
           "Catalog intervals by chromosome, each list sorted by start then end. Blank,\n"
           "\"#\"/\"track\"/\"browser\" lines, lines of fewer than 3 TAB-separated columns and\n"
-          "lines whose start or end is not an integer are skipped.");
+          "lines whose start or end is not an integer are skipped; a bound that is integer text\n"
+          "beyond 64 bits is ValueError, its note naming the line.");
 
     m.def("_overlaps", &overlaps, nb::arg("intervals"), nb::arg("start"), nb::arg("end"),
           nb::sig("def _overlaps(intervals: collections.abc.Iterable[tuple[int, int]], start: int, end: int) -> bool"),
