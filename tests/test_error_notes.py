@@ -31,12 +31,12 @@ def note_of(raised: pytest.ExceptionInfo) -> str:
     [
         pytest.param({"cnv": CNV_WITHOUT_GT}, ValueError, "'GT' is not in list", "cnv", 4,
                      r"'chr2\t7000\tcnv2\tN\t<DEL>\t.\tPASS\tEND=9000\tCN\t1'", id="cnv-rule"),
-        pytest.param({"sv": SV, "roh": (DATA / "roh_three_columns.bed").read_text()}, IndexError,
-                     "list index out of range", "roh", 1, r"'chr1\t10000000\t10250000'", id="roh-three-columns"),
+        pytest.param({"sv": SV, "roh": "# runs\nchr1 10000000 10250000\n"}, ValueError,
+                     "the roh input is neither a BED", "roh", 2, r"'chr1 10000000 10250000'", id="roh-unplaceable"),
         pytest.param({"sv": SV, "roh": "chr1\t100\t200\t0.5\nchr1\t1e5\t200\t0.5\n"}, ValueError,
                      "invalid literal for int() with base 10: '1e5'", "roh", 2, r"'chr1\t1e5\t200\t0.5'", id="roh-bound"),
-        pytest.param({"repeats": HEADER.replace("HG002", "HG002\tHG003") + TWO_SAMPLE_REPEAT}, ValueError,
-                     "too many values to unpack (expected 10", "repeats", 3, r"'chr4\t3074877\t.\tC\t<STR>", id="repeat-marking"),
+        pytest.param({"sv": SV, "roh": "# RG\nRG\tHG002\tchr1\t10\t20\t11\t3\t50.1\nRG\tHG002\tchr1\t30\n"}, IndexError,
+                     "list index out of range", "roh", 3, r"'RG\tHG002\tchr1\t30'", id="bcftools-roh-short-line"),
     ],
 )
 def test_record_rule_errors_name_input_path_and_line(tmp_path, inputs, error, message, input_name, line, start):
@@ -62,7 +62,7 @@ def test_record_rule_errors_name_input_path_and_line(tmp_path, inputs, error, me
     "call",
     [
         pytest.param(lambda: unifier.is_valid_line("chr1\t5\t.\tN\t<DEL>\t.\tPASS\t.\tCN\t1\n"), id="is_valid_line"),
-        pytest.param(lambda: unifier.roh_bed_line_to_vcf("chr1\t5\t9\n"), id="roh_bed_line_to_vcf"),
+        pytest.param(lambda: unifier.roh_bed_line_to_vcf("chr1\t5\n"), id="roh_bed_line_to_vcf"),
         pytest.param(lambda: unifier.modify_repeat_line("chr1\t5\n"), id="modify_repeat_line"),
     ],
 )

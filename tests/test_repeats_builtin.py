@@ -22,7 +22,7 @@ def test_catalog_lines_are_read_skipped_and_sorted(tmp_path):
         "chrom\tstart\tend\n\n  \t \nchr2\t500\t600\tID=B\r\n"
         "chr1\t300\t400\nchr1\t100\t200\tID=A\nchr1\t100\t150\nchr1\t100\t150\n"
         " #chr3\t1\t2\n"  # leading space: not a comment, and its chromosome is " #chr3"
-        "chr1 700 800\nchr1\t5\nchr1\t1.5\t9\nchr1\t9223372036854775808\t9\nchr1\t-1_0\t+2\n",
+        "chr1 700 800\nchr1\t5\nchr1\t1.5\t9\nchr1\t1.5\t9223372036854775808\nchr1\t-1_0\t+2\n",
     )
     intervals = repeats._read_bed_intervals(bed)
     assert intervals == {
@@ -32,6 +32,20 @@ def test_catalog_lines_are_read_skipped_and_sorted(tmp_path):
     }
     assert list(intervals) == ["chr2", "chr1", " #chr3"]  # first-seen order
     assert repeats._read_bed_intervals(bed_path=Path(bed)) == intervals
+
+
+@pytest.mark.parametrize(
+    ("line", "bound"),
+    [("chr1\t9223372036854775808\t9", "9223372036854775808"), ("chrX\t5\t99999999999999999999\tID=Z", "99999999999999999999")],
+)
+def test_catalog_bound_beyond_64_bits_is_refused_with_its_line(tmp_path, line, bound):
+    # Integer text that no interval can hold: skipping it would drop the locus and its records unseen.
+    bed = write(tmp_path / "c.bed", f"# loci\nchr1\t100\t200\n{line}\n")
+    out = tmp_path / "out.vcf"
+    with pytest.raises(ValueError, match=f"^catalog interval bound beyond 64 bits: {bound}") as raised:
+        repeats.filter_repeats_vcf(write(tmp_path / "r.vcf", vcf(record("chrX", 6))), bed, repeats.BUILTIN, str(out))
+    assert raised.value.__notes__ == [f"catalog BED {bed!r}, line 3: {line!r}"]
+    assert not out.exists()
 
 
 @pytest.mark.parametrize(

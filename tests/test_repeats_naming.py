@@ -1,6 +1,6 @@
-"""Callfold.repeats warns, with either engine, when no record of the repeat VCF lies on a
-chromosome that the catalog names: a VCF on another build or naming than the catalog
-would otherwise keep nothing without a word."""
+"""Callfold.repeats warns, with either engine, when the repeat VCF names chromosomes in another
+style than the catalog, or when no record of it lies on a chromosome that the catalog names: a
+VCF on another build or naming than the catalog would otherwise keep nothing without a word."""
 
 import logging
 import os
@@ -15,10 +15,10 @@ from repeats_helpers import HEADER, record, vcf, write
 DATA = Path(__file__).parent / "data"
 FILTERING = "Filtering %s against %s with the %s engine"
 SUMMARY = "Repeat records kept: %d, outside the catalog: %d"
-NAMING = (
-    "No record of %s is on a chromosome that %s names (VCF: %s; catalog: %s); "
-    "the reference build or chromosome naming probably differs"
-)
+NAMING = "No record of %s is on a chromosome that %s names (VCF: %s; catalog: %s)"
+STYLE = ("The repeat VCF %s and the catalog %s %s: they come from different reference builds or chromosome "
+         "namings; use the catalog of the VCF's build")
+STYLES = "name chromosomes in different styles ({} against {})"
 ENGINES = [repeats.BUILTIN, repeats.BEDTOOLS]
 
 
@@ -50,11 +50,11 @@ def test_grch37_names_against_a_chr_catalog_warn_after_the_engine(tmp_path, capl
     text, logged = filter_logged(tmp_path, caplog, require_tool, engine, repeat, bed)
     assert text == b"".join(line for line in Path(repeat).read_bytes().splitlines(keepends=True) if line.startswith(b"#"))
     assert logged == engine_messages(engine, repeat, bed, 0, 5) + [
-        ("WARNING", NAMING, (repeat, bed, "1, 4, X", "chr1, chr2, chr3"))
+        ("WARNING", STYLE, (repeat, bed, STYLES.format(1, "chr1")))
     ]
     assert caplog.records[-1].getMessage() == (
-        f"No record of {repeat} is on a chromosome that {bed} names (VCF: 1, 4, X; catalog: chr1, chr2, chr3); "
-        "the reference build or chromosome naming probably differs"
+        f"The repeat VCF {repeat} and the catalog {bed} name chromosomes in different styles (1 against chr1): "
+        "they come from different reference builds or chromosome namings; use the catalog of the VCF's build"
     )
 
 
@@ -92,19 +92,24 @@ def test_no_warning_unless_every_record_is_off_the_catalog_chromosomes(tmp_path,
 
 @pytest.mark.parametrize("engine", ENGINES)
 @pytest.mark.parametrize(
-    ("chromosomes", "bed_text", "vcf_names", "catalog_names"),
+    ("chromosomes", "bed_text", "warned"),
     [
-        (["2", "2", "1", "2", "3", "MT", "X"], "chrX\t1\t9\nchr2\t1\t9\nchr2\t5\t9\nchr1\t1\t9\nchr7\t1\t9\n", "2, 1, 3", "chrX, chr2, chr1"),
-        (["chrM"], "chr5\t1\t9\n", "chrM", "chr5"),
-        (["NC_000001.11", "NC_000004.12"], "chr1\t1\t9\n#chr4\t1\t9\nchr4\t1\t9\n", "NC_000001.11, NC_000004.12", "chr1, chr4"),
+        # Another naming style: the first name of each side.
+        (["2", "2", "1", "2", "3", "MT", "X"], "chrX\t1\t9\nchr2\t1\t9\nchr2\t5\t9\nchr1\t1\t9\nchr7\t1\t9\n",
+         (STYLE, (STYLES.format(2, "chrX"),))),
+        (["NC_000001.11", "NC_000004.12"], "chr1\t1\t9\n#chr4\t1\t9\nchr4\t1\t9\n",
+         (STYLE, (STYLES.format("NC_000001.11", "chr1"),))),
+        # One style, no chromosome shared: at most three distinct names of each side.
+        (["chrM", "chrY", "chrM", "chr22", "chr21"], "chr5\t1\t9\nchr6\t1\t9\nchr7\t1\t9\nchr8\t1\t9\n",
+         (NAMING, ("chrM, chrY, chr22", "chr5, chr6, chr7"))),
     ],
 )
-def test_warning_names_at_most_three_distinct_names_of_each_side(tmp_path, caplog, require_tool, engine, chromosomes, bed_text, vcf_names, catalog_names):
+def test_warning_names_what_differs(tmp_path, caplog, require_tool, engine, chromosomes, bed_text, warned):
     records = [record(name, 5 + i) for i, name in enumerate(chromosomes)]
     repeat = write(tmp_path / "r.vcf.gz", vcf(*records), "bgzf")
     bed = write(tmp_path / "c.bed", bed_text)
     _, logged = filter_logged(tmp_path, caplog, require_tool, engine, repeat, bed)
-    assert logged[-1] == ("WARNING", NAMING, (repeat, bed, vcf_names, catalog_names))
+    assert logged[-1] == ("WARNING", warned[0], (repeat, bed, *warned[1]))
 
 
 def test_bedtools_run_is_not_failed_by_a_vcf_that_only_it_reads(tmp_path, caplog, require_tool):
@@ -143,6 +148,6 @@ def test_bedtools_check_never_reopens_a_pipe(tmp_path, caplog, require_tool, pip
         if worker.is_alive():  # release it: a FIFO opened for reading and writing never blocks
             os.close(os.open(pipe, os.O_RDWR | os.O_NONBLOCK))
     assert results == [out]
-    warnings = [r.args[2:] for r in caplog.records if r.msg == NAMING]
+    warnings = [r.args[2:] for r in caplog.records if r.msg == STYLE]
     # Only a regular VCF can be read a second time to tell.
-    assert warnings == ([] if pipe_is == "vcf" else [("1, 4, X", "chr1, chr2, chr3")])
+    assert warnings == ([] if pipe_is == "vcf" else [(STYLES.format(1, "chr1"),)])

@@ -42,28 +42,31 @@ def write_inputs(tmp_path, inputs):
 @pytest.mark.parametrize(
     "inputs, appended, donor",
     [
-        ({"sv": "sv_trio.vcf", "cnv": "cnv_segments.vcf"}, "cnv input has 1 sample column (NA12878)",
-         "sv input, whose header the unified VCF takes, has 3 (HG002, HG003, HG004)"),
-        ({"sv": "sv_tumor_normal.vcf", "cnv": "cnv_segments.vcf"}, "cnv input has 1 sample column (NA12878)",
-         "sv input, whose header the unified VCF takes, has 2 (TUMOR, NORMAL)"),
+        ({"sv": "sv_trio.vcf", "cnv": "cnv_segments.vcf"}, "cnv input has 1 sample column ('NA12878')",
+         "sv input, whose header the unified VCF takes, has 3 ('HG002', 'HG003', 'HG004')"),
+        ({"sv": "sv_tumor_normal.vcf", "cnv": "cnv_segments.vcf"}, "cnv input has 1 sample column ('NA12878')",
+         "sv input, whose header the unified VCF takes, has 2 ('TUMOR', 'NORMAL')"),
         ({"sv": "sv_sites_only.vcf", "roh": "roh.bed"}, "roh input has 1 sample column (converted from BED)",
          "sv input, whose header the unified VCF takes, has 0 (none)"),
-        ({"sv": "sv.vcf", "repeats": "repeats_trio.vcf"}, "repeats input has 3 sample columns (HG002, HG003, HG004)",
-         "sv input, whose header the unified VCF takes, has 1 (HG002)"),
+        ({"sv": "sv.vcf", "repeats": "repeats_trio.vcf"}, "repeats input has 3 sample columns ('HG002', 'HG003', 'HG004')",
+         "sv input, whose header the unified VCF takes, has 1 ('HG002')"),
         ({"sv": "sv_tumor_normal.vcf", "cnv": resampled("cnv_tumor_normal.vcf", ["NORMAL", "TUMOR"])},
-         "cnv input has 2 sample columns (NORMAL, TUMOR)",
-         "sv input, whose header the unified VCF takes, has 2 (TUMOR, NORMAL)"),
+         "cnv input has the same number of sample columns (2) as the sv input, whose header the unified VCF takes, "
+         "with different names (sample column 1: 'NORMAL' against 'TUMOR')", None),
+        ({"sv": "sv_trio.vcf", "repeats": resampled("repeats_trio.vcf", ["HG002", "HG003", "HG004 "])},
+         "repeats input has the same number of sample columns (3) as the sv input, whose header the unified VCF "
+         "takes, with different names (sample column 3: 'HG004 ' against 'HG004')", None),
         ({"sv": resampled("sv_trio.vcf", ["P1", "P2", "P3", "P4"]),
           "cnv": resampled("cnv_tumor_normal.vcf", ["P1", "P2", "P3", "P4", "P5"])},
-         "cnv input has 5 sample columns (P1, P2, P3, ...)",
-         "sv input, whose header the unified VCF takes, has 4 (P1, P2, P3, ...)"),
-        ({"cnv": "cnv_tumor_normal.vcf", "repeats": "repeats.vcf"}, "repeats input has 1 sample column (HG002)",
-         "cnv input, whose header the unified VCF takes, has 2 (TUMOR, NORMAL)"),
+         "cnv input has 5 sample columns ('P1', 'P2', 'P3', ...)",
+         "sv input, whose header the unified VCF takes, has 4 ('P1', 'P2', 'P3', ...)"),
+        ({"cnv": "cnv_tumor_normal.vcf", "repeats": "repeats.vcf"}, "repeats input has 1 sample column ('HG002')",
+         "cnv input, whose header the unified VCF takes, has 2 ('TUMOR', 'NORMAL')"),
         ({"sv": "sv_sites_only.vcf", "cnv": resampled("cnv_segments.vcf", [])}, "cnv input has a FORMAT column",
          "sv input, whose header the unified VCF takes, has none"),
     ],
     ids=["trio-sv-single-cnv", "tumor-normal-sv-tumor-only-cnv", "sites-only-sv-roh-bed", "single-sv-trio-repeats",
-         "same-names-other-order", "names-cut-after-three", "cnv-donor", "sites-only-sv-format-only-cnv"],
+         "same-names-other-order", "trailing-blank-in-a-name", "names-cut-after-three", "cnv-donor", "sites-only-sv-format-only-cnv"],
 )
 @pytest.mark.parametrize("entry", ["unify_lines", "run"])
 def test_mismatch_refused_before_the_output_is_opened(tmp_path, caplog, monkeypatch, inputs, appended, donor, entry):
@@ -78,7 +81,8 @@ def test_mismatch_refused_before_the_output_is_opened(tmp_path, caplog, monkeypa
             unifier.run(str(output), **{RUN_PARAMETERS[key]: path for key, path in paths.items()})
         else:
             unifier.unify_lines(unifier.read_struct_lines(paths), str(output))
-    assert str(raised.value) == f"the {appended} but the {donor}; the unified VCF's records would not match its header"
+    middle = f"{appended} but the {donor}" if donor else appended
+    assert str(raised.value) == f"the {middle}; the unified VCF's records would not match its header"
     assert (output.read_bytes(), output.stat().st_mtime_ns) == (OLD_BYTES, OLD_MTIME_NS)
     assert not [r for r in caplog.records if r.msg.startswith(("Created", "Empty", "No vcf header"))]
 

@@ -21,7 +21,8 @@ def test_user_script_runs_with_path_and_str_paths(tmp_path):
     assert all(mark in by_path for mark in ("sv.del.2", "cnv.dup.1", "SVTYPE=REP", "SVTYPE=ROH"))  # every input
     assert by_path == by_str == stages
     assert (tmp_path / "repeats_kept.vcf").read_text() == (tmp_path / "repeats_kept_str.vcf").read_text()
+    assert (tmp_path / "repeats_strict.vcf").read_text() == (tmp_path / "repeats_kept.vcf").read_text()
     assert sorted(p.name for p in tmp_path.iterdir()) == sorted(
-        ["repeats_kept.vcf", "repeats_kept_str.vcf", "unified.vcf.gz", "unified_str.vcf.gz", "stages.vcf.gz",
+        ["repeats_kept.vcf", "repeats_kept_str.vcf", "repeats_strict.vcf", "unified.vcf.gz", "unified_str.vcf.gz", "stages.vcf.gz",
          "stages.vcf.gz.tbi"]
     )

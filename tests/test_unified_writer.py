@@ -100,10 +100,10 @@ def test_missing_output_directory_raises_without_logging(tmp_path, caplog):
 
 def test_rule_error_stops_and_keeps_what_was_written(tmp_path, caplog):
     caplog.set_level(logging.INFO)
-    bad = ["chr1\t1\t.\tN\t<DEL>\t.\tPASS\tEND=2\tGT\t0/1\t1/1\n"]
     with pytest.raises(ValueError):
-        unify(tmp_path, {"sv": SV, "repeats": REPEATS[:2] + bad})
-    assert (tmp_path / "unified.vcf").read_text() == "".join(SV)
+        unify(tmp_path, {"sv": SV, "roh": ["chr1\t100\t500\n", "chr1\t1e5\t500\n"]})
+    roh = "chr1\t101\t.\tN\t<ROH>\t.\tPASS\tEND=500;SVTYPE=ROH\tGT\t1/1\n"
+    assert (tmp_path / "unified.vcf").read_text() == "".join(SV) + roh
     assert "Created unified vcf file at %s" not in [r.msg for r in caplog.records]
 
 

@@ -41,7 +41,7 @@ OPERATIONS = [
         "(output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None,"
         " cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None,"
         " roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False,"
-        " drop_sv_filters: Sequence[str] = ()) -> Optional[str]",
+        " drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True) -> Optional[str]",
     ),
 ]
 
@@ -77,7 +77,7 @@ def test_operation_signature_and_summary(name, signature):
 
 def test_roh_format_is_a_namespace_of_texts():
     rf = unifier.RohFormat
-    assert (rf.AUTO, rf.BED, rf.VCF) == ("auto", "bed", "vcf")
+    assert (rf.AUTO, rf.BED, rf.VCF, rf.BCFTOOLS_ROH) == ("auto", "bed", "vcf", "bcftools_roh")
     assert rf.__doc__ == "How a caller's ROH input arrives."
     assert rf.__bases__ == (object,) and rf.__module__ == "Callfold.unifier"
 
@@ -86,13 +86,17 @@ def test_unify_options_defaults_equality_hash():
     options_type = unifier.UnifyOptions
     assert dataclasses.is_dataclass(options_type)
     assert options_type.__doc__ == "Per-caller differences in how the inputs are read."
-    assert [f.name for f in dataclasses.fields(options_type)] == ["add_repeat_svtype", "roh_format", "drop_sv_filters"]
+    assert [f.name for f in dataclasses.fields(options_type)] == ["add_repeat_svtype", "roh_format", "drop_sv_filters",
+                                                                  "allow_build_mismatch"]
     default = options_type()
-    assert default == options_type(None, "auto", ())
+    assert default == options_type(None, "auto", (), True)
+    assert default != options_type(allow_build_mismatch=False)
     assert default == options_type(add_repeat_svtype=None, roh_format=unifier.RohFormat.AUTO, drop_sv_filters=())
     assert hash(default) == hash(options_type())
     assert options_type(roh_format="bed") == options_type(roh_format=unifier.RohFormat.BED)
-    assert repr(default) == "UnifyOptions(add_repeat_svtype=None, roh_format='auto', drop_sv_filters=())"
+    assert repr(default) == (
+        "UnifyOptions(add_repeat_svtype=None, roh_format='auto', drop_sv_filters=(), allow_build_mismatch=True)"
+    )
     assert options_type().drop_sv_filters == ()
     with pytest.raises(TypeError):
         hash(options_type(drop_sv_filters=["a"]))

@@ -9,9 +9,20 @@ from typing import Final, final
 _BUNDLED_CATALOG: Final = "STRchive-disease-loci.hg38.TRGT.bed"
 BEDTOOLS: Final = "bedtools"
 BUILTIN: Final = "builtin"
+CATALOG_BUILDS: Final[tuple[str, str, str, str]]
 
 def default_repeat_catalog_path() -> str:
     """Path of the catalog BED shipped with the module (data/<_BUNDLED_CATALOG> beside it)."""
+
+def catalog_path(build: str) -> str:
+    """Path of the shipped disease-locus catalog of a build in CATALOG_BUILDS ("hg38", "hg19",
+    "b37", "t2t"); b37 is derived from the hg19 file ("chr" removed, chrM as MT) into a per-user
+    cache directory. ValueError naming the build and the known ones for any other build."""
+
+def recognise_build(vcf_path: str | os.PathLike[str]) -> tuple[str | None, str]:
+    """(build, evidence): the build of CATALOG_BUILDS a VCF was called on, or None, and one line
+    saying what was seen or why it cannot tell (##contig length of chr1/1, then ##reference or
+    ##assembly names, then the chromosome naming)."""
 
 def bedtools_available() -> bool:
     """Whether an executable regular file named "bedtools" is on PATH, searched anew."""
@@ -21,6 +32,8 @@ def filter_repeats_vcf(
     repeat_bed_file_path: str | os.PathLike[str] | None = None,
     engine: str | None = None,
     output_path: str | os.PathLike[str] | None = None,
+    *,
+    allow_build_mismatch: bool = True,
 ) -> str | None:
     """Write the repeat records that overlap the catalog, after the VCF's header lines,
     to a plain VCF and return its path; None (with a warning) when an input is missing.
@@ -34,8 +47,9 @@ def filter_repeats_vcf(
     ignored), one with a symbolic ALT by |SVLEN| or END, whichever INFO gives first, and
     fails on a symbolic ALT with neither, an END below POS - 1 or a whitespace-only line.
 
-    Warns when the VCF has records, the catalog has intervals and no record lies on a
-    chromosome the catalog names (a "1" VCF against a "chr1" catalog)."""
+    Warns when the VCF names chromosomes in another style than the catalog (a "1" VCF
+    against a "chr1" catalog), or has records none of which lies on a chromosome the catalog
+    names; with allow_build_mismatch false either raises ValueError and leaves no output."""
 
 def _filtered_repeat_path(full_repeat_path: str | os.PathLike[str]) -> str:
     """Default output path: beside the input, extensions stripped back to the last

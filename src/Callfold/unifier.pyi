@@ -28,6 +28,7 @@ class RohFormat:
     AUTO: Final = "auto"
     BED: Final = "bed"
     VCF: Final = "vcf"
+    BCFTOOLS_ROH: Final = "bcftools_roh"
 
 @dataclass(frozen=True)
 class UnifyOptions:
@@ -36,6 +37,7 @@ class UnifyOptions:
     add_repeat_svtype: Optional[bool] = None
     roh_format: str = "auto"
     drop_sv_filters: Sequence[str] = ()
+    allow_build_mismatch: bool = True
 
 def get_lines(file_path: str | os.PathLike[str]) -> List[str]:
     """Read a plain or gzip-compressed text file into its lines, each with its "\\n"."""
@@ -51,13 +53,14 @@ def is_valid_line(line: str) -> bool:
     always, other records unless their genotype is the no-call "./."."""
 
 def modify_repeat_line(repeat_line: str) -> str:
-    """Append ";SVTYPE=REP" to the INFO field of a ten-field repeat record."""
+    """Append ";SVTYPE=REP" to the INFO field of a repeat record of one or more sample columns."""
 
 def _repeat_line_needs_svtype(repeat_line: str) -> bool: ...
 def _marked_repeat_line(repeat_line: str, add_repeat_svtype: Optional[bool]) -> str: ...
 def _roh_lines_are_bed(roh_lines: Sequence[str], declared: str) -> bool: ...
 def roh_bed_line_to_vcf(bed_line: str) -> str:
-    """Convert one ROH BED interval (chrom, start, end, score) into an <ROH> VCF record."""
+    """Convert one ROH BED interval (chrom, start, end and an optional score) into an <ROH>
+    VCF record; ROH_SCORE only when the score column is there."""
 
 def drop_sv_records_by_filter(lines: Sequence[str], filter_tokens: Sequence[str]) -> List[str]:
     """Leave out the SV records whose FILTER carries one of the tokens as a whole entry."""
@@ -83,6 +86,8 @@ def run(
     roh_bed_path: str | os.PathLike[str] | None = None,
     skip_svtype: bool = False,
     drop_sv_filters: Sequence[str] = (),
+    *,
+    allow_build_mismatch: bool = True,
 ) -> Optional[str]:
     """Unify the inputs into output_path, then sort and BGZF-compress it; the path of the
     compressed file, or None when no input could donate a header."""
@@ -96,6 +101,8 @@ def _run_with(
     roh_bed_path: str | os.PathLike[str] | None = None,
     skip_svtype: bool = False,
     drop_sv_filters: Sequence[str] = (),
+    *,
+    allow_build_mismatch: bool = True,
 ) -> Optional[str]:
     """run with its sorting step given: sort(output_path) gets the unified file (the object given)."""
 

@@ -29,6 +29,14 @@ def filtered_repeats(data: Path, out: Path) -> str:
         engine=repeats.BUILTIN,
         output_path=str(out / "repeats_kept_str.vcf"),
     )
+    build, evidence = repeats.recognise_build(data / "repeats.vcf")
+    assert_type(build, str | None)
+    logging.info("build %s: %s", build, evidence)
+    strict = repeats.filter_repeats_vcf(
+        data / "repeats.vcf", repeats.catalog_path(build or repeats.CATALOG_BUILDS[0]),
+        output_path=out / "repeats_strict.vcf", allow_build_mismatch=False,
+    )
+    assert_type(strict, str | None)
     assert_type(by_path, str | None)
     if by_path is None or by_str is None:
         raise SystemExit("the repeat VCF or the catalog is missing")

@@ -15,6 +15,8 @@
 #include "repeats/bedtools_engine.hpp"
 #include "repeats/builtin_engine.hpp"
 #include "repeats/catalog.hpp"
+#include "repeats/catalog_builds.hpp"
+#include "repeats/genome_build.hpp"
 #include "repeats/filter_entry.hpp"
 #include "repeats/output_name.hpp"
 #include "repeats/overlap_index.hpp"
@@ -37,20 +39,58 @@ std::optional<std::string> optional_text(nb::handle object, const char* what) {
     return std::string(utf8_view(object, what));
 }
 
-nb::object default_catalog_path(nb::handle module) {
+nb::object shipped_catalog_path(nb::handle module, std::string_view file_name) {
     nb::object os_path = nb::module_::import_("os").attr("path");
     nb::object module_file = os_path.attr("abspath")(module.attr("__file__"));
-    return os_path.attr("join")(os_path.attr("dirname")(module_file), "data", core::bundled_catalog_name);
+    return os_path.attr("join")(os_path.attr("dirname")(module_file), "data", to_str(file_name));
+}
+
+nb::object default_catalog_path(nb::handle module) { return shipped_catalog_path(module, core::bundled_catalog_name); }
+
+// The per-user cache directory for derived catalogs: $XDG_CACHE_HOME/callfold
+// or ~/.cache/callfold; without a home, a new private temporary directory.
+std::string derived_catalog_directory() {
+    nb::object os = nb::module_::import_("os");
+    nb::object os_path = os.attr("path");
+    nb::object base = os.attr("environ").attr("get")("XDG_CACHE_HOME", "");
+    if (!callfold::py::is_true(os_path.attr("isabs")(base))) base = os_path.attr("expanduser")("~/.cache");
+    if (!callfold::py::is_true(os_path.attr("isabs")(base)))
+        return path_argument(nb::module_::import_("tempfile").attr("mkdtemp")("", "callfold-"), "cache directory");
+    return path_argument(os_path.attr("join")(base, "callfold"), "cache directory");
+}
+
+nb::object catalog_path(nb::handle module, nb::handle build) {
+    const std::optional<std::string_view> file_name =
+        PyUnicode_Check(build.ptr()) ? core::shipped_catalog_name(utf8_view(build, "build")) : std::nullopt;
+    if (!file_name) {
+        const nb::str shown = nb::repr(build);
+        throw callfold::ValueError("no catalog for build " + std::string(shown.c_str()) +
+                                   "; the known builds are " + core::known_builds());
+    }
+    nb::object shipped = shipped_catalog_path(module, *file_name);
+    if (utf8_view(build, "build") != core::derived_build) return shipped;
+    const std::string source = path_argument(shipped, "catalog");
+    const std::string directory = derived_catalog_directory();
+    return path_result(callfold::py::run_released([&] { return core::derived_b37_catalog(source, directory); }));
+}
+
+nb::tuple recognise_build(nb::handle vcf_path) {
+    const std::string path = path_argument(vcf_path, "vcf_path");
+    const core::RecognisedBuild found = callfold::py::run_released([&] { return core::recognise_build(path); });
+    nb::object build = found.build ? nb::object(to_str(*found.build)) : nb::none();
+    return nb::make_tuple(build, to_str(found.evidence));
 }
 
 nb::object filter(nb::handle full_repeat_path, nb::handle repeat_bed_file_path, nb::handle engine,
-                  nb::handle output_path) {
+                  nb::handle output_path, nb::handle allow_build_mismatch) {
     const auto repeat = optional_path_argument(full_repeat_path, "full_repeat_path");
     const auto bed = optional_path_argument(repeat_bed_file_path, "repeat_bed_file_path");
     const auto chosen = optional_text(engine, "engine");
     const auto output = optional_path_argument(output_path, "output_path");
-    const std::optional<std::string> result = callfold::py::run_released(
-        [&] { return core::filter_repeats_vcf(repeat, bed, chosen, output, callfold::py::root_logger_sink()); });
+    const bool allow = callfold::py::is_true(allow_build_mismatch);
+    const std::optional<std::string> result = callfold::py::run_released([&] {
+        return core::filter_repeats_vcf(repeat, bed, chosen, output, callfold::py::root_logger_sink(), allow);
+    });
     if (!result) return nb::none();
     return path_result(*result);
 }
@@ -142,6 +182,9 @@ NB_MODULE(repeats, m) {
     m.attr("_BUNDLED_CATALOG") = core::bundled_catalog_name;
     m.attr("BEDTOOLS") = core::bedtools_engine_name;
     m.attr("BUILTIN") = core::builtin_engine_name;
+    nb::list builds;
+    for (const std::string_view build : core::catalog_builds) builds.append(to_str(build));
+    m.attr("CATALOG_BUILDS") = nb::tuple(builds);
 
     nb::handle module = m;
     m.def(
@@ -150,15 +193,33 @@ NB_MODULE(repeats, m) {
         "Path of the catalog BED shipped with the module: data/<_BUNDLED_CATALOG> in the\n"
         "directory of the module's file. Computed afresh on each call; existence is not tested.");
 
+    m.def(
+        "catalog_path", [module](nb::handle build) { return catalog_path(module, build); }, nb::arg("build").none(),
+        nb::sig("def catalog_path(build: str) -> str"),
+        "Path of the shipped disease-locus catalog of a build in CATALOG_BUILDS: \"hg38\",\n"
+        "\"hg19\", \"t2t\" (files in data/ beside the module), or \"b37\", derived from the hg19\n"
+        "file (\"chr\" removed, chrM as MT) into $XDG_CACHE_HOME/callfold (~/.cache/callfold)\n"
+        "and rewritten whenever it differs from the derivation. ValueError for any other build.");
+
+    m.def("recognise_build", &recognise_build, nb::arg("vcf_path").none(),
+          nb::sig("def recognise_build(vcf_path: str | os.PathLike[str]) -> tuple[str | None, str]"),
+          "(build, evidence): the build of CATALOG_BUILDS a VCF (plain or gzip/BGZF) was called\n"
+          "on, or None, and one line saying what was seen or why it cannot tell. Judged by the\n"
+          "##contig length of chr1/1 (GRCh38 248956422, GRCh37 249250621, T2T-CHM13\n"
+          "248387328), else the names in ##reference/##assembly lines; the chromosome naming\n"
+          "(\"chr1\" or \"1\", from ##contig lines or the first records) tells hg19 from b37 and\n"
+          "refuses a naming no shipped catalog uses. Reads the header and as few records as needed.");
+
     m.def("bedtools_available", &core::bedtools_available, nb::sig("def bedtools_available() -> bool"),
           "Whether an executable regular file named \"bedtools\" is on PATH (searched anew on each call).");
 
     m.def("filter_repeats_vcf", &filter, nb::arg("full_repeat_path").none() = nb::none(),
           nb::arg("repeat_bed_file_path").none() = nb::none(), nb::arg("engine").none() = nb::none(),
-          nb::arg("output_path").none() = nb::none(),
+          nb::arg("output_path").none() = nb::none(), nb::kw_only(), nb::arg("allow_build_mismatch").none() = true,
           nb::sig("def filter_repeats_vcf(full_repeat_path: str | os.PathLike[str] | None = None, "
                   "repeat_bed_file_path: str | os.PathLike[str] | None = None, engine: str | None = None, "
-                  "output_path: str | os.PathLike[str] | None = None) -> str | None"),
+                  "output_path: str | os.PathLike[str] | None = None, *, allow_build_mismatch: bool = True) "
+                  "-> str | None"),
           "Write the records of the repeat VCF that overlap the catalog BED, after its header\n"
           "lines, to a plain VCF and return its path.\n\n"
           "Returns None with a warning when either path is None or names nothing. engine None\n"
@@ -177,10 +238,12 @@ NB_MODULE(repeats, m) {
           "- a symbolic ALT with neither, an END below POS - 1, or a line of only spaces or\n"
           "  tabs makes bedtools fail (CalledProcessError); the built-in engine judges such a\n"
           "  record by the span above and skips such a line.\n\n"
-          "When the VCF has records, the catalog has intervals and no record lies on a\n"
-          "chromosome the catalog names (a \"1\" VCF against a \"chr1\" catalog), a warning after\n"
-          "the engine's messages names a few chromosomes of each side (with bedtools, only where\n"
-          "the VCF and catalog are regular files that can be read a second time).");
+          "After the engine's messages, a warning when the VCF names chromosomes (##contig lines\n"
+          "or records) in another style than the catalog (\"1\" against \"chr1\", RefSeq\n"
+          "\"NC_000001.11\"), or has records none of which lies on a chromosome the catalog names\n"
+          "(with bedtools, only where the VCF and catalog are regular files that can be read a\n"
+          "second time). With allow_build_mismatch false either is ValueError instead, and no\n"
+          "output file is left behind (an existing file at the output path stays as it was).");
 
     m.def(
         "_filtered_repeat_path",
@@ -255,7 +318,8 @@ NB_MODULE(repeats, m) {
           nb::sig("def _read_bed_intervals(bed_path: str | os.PathLike[str]) -> dict[str, list[tuple[int, int]]]"),
           "Catalog intervals by chromosome, each list sorted by start then end. Blank,\n"
           "\"#\"/\"track\"/\"browser\" lines, lines of fewer than 3 TAB-separated columns and\n"
-          "lines whose start or end is not an integer are skipped.");
+          "lines whose start or end is not an integer are skipped; a bound that is integer text\n"
+          "beyond 64 bits is ValueError, its note naming the line.");
 
     m.def("_overlaps", &overlaps, nb::arg("intervals"), nb::arg("start"), nb::arg("end"),
           nb::sig("def _overlaps(intervals: collections.abc.Iterable[tuple[int, int]], start: int, end: int) -> bool"),

@@ -26,6 +26,9 @@ unifier::RecordOptions record_options(nb::handle options) {
     result.repeat_marking = repeat_marking(options.attr("add_repeat_svtype"));
     nb::object roh_format = options.attr("roh_format");
     if (PyUnicode_Check(roh_format.ptr())) result.roh_format = std::string(utf8_view(roh_format, "roh_format"));
+    // An options object of an older shape has no such field: mismatches are then allowed, as by default.
+    nb::object allow = nb::getattr(options, "allow_build_mismatch", nb::bool_(true));
+    result.allow_build_mismatch = is_true(allow);
     return result;
 }
 

@@ -23,7 +23,8 @@ void def_modify_repeat_line(nb::module_& m) {
         "modify_repeat_line",
         [](nb::handle repeat_line) { return to_str(unifier::modify_repeat_line(utf8_view(repeat_line, "repeat_line"))); },
         nb::arg("repeat_line").none(), nb::sig("def modify_repeat_line(repeat_line: str) -> str"),
-        "Append \";SVTYPE=REP\" to the INFO field of a ten-field repeat record.");
+        "Append \";SVTYPE=REP\" to the INFO field of a repeat record of one or more sample\n"
+        "columns (at least ten fields; ValueError otherwise).");
 }
 
 void def_repeat_line_needs_svtype(nb::module_& m) {
@@ -55,15 +56,17 @@ void def_roh_lines_are_bed(nb::module_& m) {
             std::string_view declared_text;
             const bool is_text = PyUnicode_Check(declared.ptr());
             if (is_text) declared_text = utf8_view(declared, "declared");
-            if (is_text && (declared_text == unifier::roh_format_bed || declared_text == unifier::roh_format_vcf))
-                return declared_text == unifier::roh_format_bed;
+            if (is_text && (declared_text == unifier::roh_format_bed || declared_text == unifier::roh_format_vcf ||
+                            declared_text == unifier::roh_format_bcftools_roh))
+                return declared_text != unifier::roh_format_vcf;
             LineViews lines = line_views(roh_lines, "line");
             return unifier::roh_lines_are_bed(lines.views, nullptr);
         },
         nb::arg("roh_lines").none(), nb::arg("declared").none(),
         nb::sig("def _roh_lines_are_bed(roh_lines: Sequence[str], declared: str) -> bool"),
-        "Whether ROH input is a BED to convert: \"bed\" or \"vcf\" decide; anything else detects\n"
-        "a VCF by a line holding the full column header.");
+        "Whether ROH input is to be converted (a BED or `bcftools roh` regions): \"bed\",\n"
+        "\"bcftools_roh\" or \"vcf\" decide; anything else detects a VCF by a line holding the\n"
+        "full column header.");
 }
 
 void def_roh_bed_line_to_vcf(nb::module_& m) {
@@ -71,7 +74,8 @@ void def_roh_bed_line_to_vcf(nb::module_& m) {
         "roh_bed_line_to_vcf",
         [](nb::handle bed_line) { return to_str(unifier::roh_bed_line_to_vcf(utf8_view(bed_line, "bed_line"))); },
         nb::arg("bed_line").none(), nb::sig("def roh_bed_line_to_vcf(bed_line: str) -> str"),
-        "Convert one ROH BED interval (chrom, start, end, score) into an <ROH> VCF record.");
+        "Convert one ROH BED interval (chrom, start, end and an optional score) into an <ROH>\n"
+        "VCF record; ROH_SCORE only when the score column is there.");
 }
 
 }  // namespace callfold::py

@@ -17,9 +17,10 @@ namespace {
 // input could donate a header (the sort step is then not called).
 nb::object run_job(nb::handle sort, nb::handle output_path, nb::handle sv_path, nb::handle cnv_path,
                    nb::handle repeat_path, nb::handle roh_bed_path, nb::handle skip_svtype,
-                   nb::handle drop_sv_filters) {
+                   nb::handle drop_sv_filters, nb::handle allow_build_mismatch) {
     unifier::RecordOptions record;
     record.repeat_marking = is_true(skip_svtype) ? unifier::RepeatMarking::never : unifier::RepeatMarking::detect;
+    record.allow_build_mismatch = is_true(allow_build_mismatch);
     // The tokens as an immutable copy: a single text is one token.
     const std::vector<std::string> filters =
         filter_tokens(PyUnicode_Check(drop_sv_filters.ptr()) ? drop_sv_filters : nb::tuple(drop_sv_filters));
@@ -43,42 +44,48 @@ void def_run(nb::module_& m) {
     m.def(
         "run",
         [](nb::handle output_path, nb::handle sv_path, nb::handle cnv_path, nb::handle repeat_path,
-           nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters) -> nb::object {
+           nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters,
+           nb::handle allow_build_mismatch) -> nb::object {
             // Looked up now, not at load, so that a replacement bound later is the one called.
             nb::object sort = nb::module_::import_("Callfold.unifier").attr("sort_and_compress");
             return run_job(sort, output_path, sv_path, cnv_path, repeat_path, roh_bed_path, skip_svtype,
-                           drop_sv_filters);
+                           drop_sv_filters, allow_build_mismatch);
         },
         nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(), nb::arg("cnv_path").none() = nb::none(),
         nb::arg("repeat_path").none() = nb::none(), nb::arg("roh_bed_path").none() = nb::none(),
-        nb::arg("skip_svtype").none() = false, nb::arg("drop_sv_filters").none() = nb::tuple(),
+        nb::arg("skip_svtype").none() = false, nb::arg("drop_sv_filters").none() = nb::tuple(), nb::kw_only(),
+        nb::arg("allow_build_mismatch").none() = true,
         nb::sig("def run(output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None, "
                 "cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None, "
                 "roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False, "
-                "drop_sv_filters: Sequence[str] = ()) -> Optional[str]"),
+                "drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True) -> Optional[str]"),
         "Unify the inputs into output_path, then sort and BGZF-compress it.\n\n"
         "Returns the path of the compressed file (the uncompressed one does not remain), or\n"
         "None when no input could donate a header. FILTER tokens in drop_sv_filters leave\n"
         "their SV records out; skip_svtype true never adds \"SVTYPE=\" to repeat records.\n"
         "ValueError when output_path, or its compressed name, is one of the inputs, or when\n"
-        "an appended input's sample columns disagree with the header donor's.");
+        "an appended input's sample columns disagree with the header donor's. Inputs of\n"
+        "different reference builds (chromosome naming styles or ##contig lengths) are warned\n"
+        "of, or refused with ValueError before the output is opened when allow_build_mismatch\n"
+        "is false.");
 
     m.def(
         "_run_with",
         [](nb::handle sort, nb::handle output_path, nb::handle sv_path, nb::handle cnv_path, nb::handle repeat_path,
-           nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters) -> nb::object {
+           nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters,
+           nb::handle allow_build_mismatch) -> nb::object {
             return run_job(sort, output_path, sv_path, cnv_path, repeat_path, roh_bed_path, skip_svtype,
-                           drop_sv_filters);
+                           drop_sv_filters, allow_build_mismatch);
         },
         nb::arg("sort"), nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(),
         nb::arg("cnv_path").none() = nb::none(), nb::arg("repeat_path").none() = nb::none(),
         nb::arg("roh_bed_path").none() = nb::none(), nb::arg("skip_svtype").none() = false,
-        nb::arg("drop_sv_filters").none() = nb::tuple(),
+        nb::arg("drop_sv_filters").none() = nb::tuple(), nb::kw_only(), nb::arg("allow_build_mismatch").none() = true,
         nb::sig("def _run_with(sort: Callable[[str | os.PathLike[str]], str], "
                 "output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None, "
                 "cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None, "
                 "roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False, "
-                "drop_sv_filters: Sequence[str] = ()) -> Optional[str]"),
+                "drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True) -> Optional[str]"),
         "run with its sorting step given: sort(output_path) is called with the unified file and\n"
         "its result returned (for a step that also writes an index).");
 }

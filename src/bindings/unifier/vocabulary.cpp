@@ -24,6 +24,7 @@ void def_roh_format(nb::module_& m) {
     members["AUTO"] = to_str(unifier::roh_format_auto);
     members["BED"] = to_str(unifier::roh_format_bed);
     members["VCF"] = to_str(unifier::roh_format_vcf);
+    members["BCFTOOLS_ROH"] = to_str(unifier::roh_format_bcftools_roh);
     nb::object type = nb::borrow(reinterpret_cast<PyObject*>(&PyType_Type));
     m.attr("RohFormat") = type("RohFormat", nb::make_tuple(), members);
 }
@@ -41,6 +42,8 @@ void def_unify_options(nb::module_& m) {
     fields.append(nb::make_tuple("roh_format", str_type, m.attr("RohFormat").attr("AUTO")));
     fields.append(nb::make_tuple("drop_sv_filters", sequence_of_str,
                                  dataclasses.attr("field")(nb::arg("default_factory").none() = tuple_type)));
+    fields.append(nb::make_tuple("allow_build_mismatch", nb::borrow(reinterpret_cast<PyObject*>(&PyBool_Type)),
+                                 nb::bool_(true)));
     nb::dict namespace_;
     namespace_["__doc__"] = "Per-caller differences in how the inputs are read.";
     namespace_["__module__"] = m.attr("__name__");

@@ -81,7 +81,11 @@ void def_unify_lines(nb::module_& m) {
         "Number=1,Type=String, the genotype text that the records hold.\n\n"
         "ValueError, before output_path is opened, when an appended input's records would\n"
         "not carry the sample columns of that header (a converted ROH BED record has one).\n"
-        "A warning when an appended input names none of the donor's chromosomes.");
+        "ValueError, also before output_path is opened, when the ROH input is neither a BED,\n"
+        "a VCF nor `bcftools roh` regions (under RohFormat.AUTO) or holds regions of several\n"
+        "samples. An appended input that names chromosomes in another style than the donor\n"
+        "(\"1\" against \"chr1\") or gives a contig another ##contig length is warned of, or\n"
+        "refused with ValueError when options.allow_build_mismatch is false.");
 }
 
 }  // namespace callfold::py

@@ -60,10 +60,15 @@ bool GzipMembers::ensure_raw(std::size_t count) {
 // the whole member's size when the header carries the BGZF "BC" field, else 0.
 std::size_t GzipMembers::header_length(std::size_t& block_size) {
     block_size = 0;
+    // Stray bytes after the last member (a newline appended by a tool) are no
+    // member at all rather than a cut one: the magic number is judged on what
+    // there is before a whole header is asked for.
+    const bool magic_complete = ensure_raw(2);
+    const std::size_t magic_bytes = magic_complete ? 2 : raw_available();
+    if (!magic_complete || raw()[0] != 0x1f || raw()[1] != 0x8b)
+        throw GzipError(GzipError::Kind::not_gzip, std::string(reinterpret_cast<const char*>(raw()), magic_bytes));
     if (!ensure_raw(10)) truncated();
     const unsigned char* header = raw();
-    if (header[0] != 0x1f || header[1] != 0x8b)
-        throw GzipError(GzipError::Kind::not_gzip, std::string(reinterpret_cast<const char*>(header), 2));
     if (header[2] != 8) throw GzipError(GzipError::Kind::unknown_method);
     const unsigned char flags = header[3];
     std::size_t length = 10;

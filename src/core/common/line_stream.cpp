@@ -18,6 +18,7 @@ namespace {
 constexpr std::size_t plain_chunk = std::size_t{1} << 20;
 // Decode at least this much before looking for lines again.
 constexpr std::size_t fill_target = std::size_t{1} << 18;
+constexpr std::string_view utf8_bom = "\xef\xbb\xbf";
 
 // Length of a leading run of ASCII bytes other than "\r" (whole blocks of
 // it): text there needs neither checking nor newline translation.
@@ -136,6 +137,12 @@ void LineStream::fill() {
         input_ended_ = true;
     }
     const bool complete = input_ended_ && !error_;
+    // A byte order mark that an editor put before the text is not part of the first line.
+    if (!start_checked_ && (text_.size() >= utf8_bom.size() || input_ended_)) {
+        start_checked_ = true;
+        if (std::string_view(text_.data(), text_.size()).starts_with(utf8_bom)) text_.consume_front(utf8_bom.size());
+    }
+    if (!start_checked_) return;  // the first bytes are still to come
 
     // Check the bytes after `checked_` (a sequence cut by the end of the
     // decoded bytes waits for the rest), then normalise their line ends.

@@ -1,5 +1,5 @@
 // Lines of a text file (a repeat VCF, a catalog BED), plain or gzip-compressed,
-// decoded as strict UTF-8 with universal newlines ("\n", "\r\n" and a lone "\r" each end a line and arrive
+// decoded as strict UTF-8 (a leading byte order mark dropped) with universal newlines ("\n", "\r\n" and a lone "\r" each end a line and arrive
 // as "\n"). Text is decompressed, checked and split in place in one buffer, so
 // a line costs no copy until it is written.
 #pragma once
@@ -76,6 +76,7 @@ private:
     bool skip_lf_ = false;     // the checked text ended in a "\r" whose "\n" may follow
     bool input_ended_ = false;
     bool finished_ = false;    // all input is checked
+    bool start_checked_ = false;  // a byte order mark at the start is dropped
     // A failure met while decoding (invalid UTF-8 right at `checked_`, a damaged
     // gzip stream, a failed read), raised once the lines before it are delivered.
     std::exception_ptr error_;

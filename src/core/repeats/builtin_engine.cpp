@@ -32,7 +32,11 @@ IntersectCounts intersect_builtin(const std::string& repeat_path, const std::str
         refuse_filtered_output_over_inputs(repeat_path, bed_path, output_path);
         OutputFile destination(output_path);
         for_each_vcf_line(
-            *source, [&](std::string_view header) { destination.write(header); },
+            *source,
+            [&](std::string_view header) {
+                destination.write(header);
+                catalog->see_header_line(header);
+            },
             [&](std::string_view line, const std::optional<RecordSpan>& span) {
                 if (span && catalog->overlaps(*span)) {
                     destination.write(line);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/errors.hpp"
+#include "common/input_location.hpp"
 #include "common/int_text.hpp"
 #include "common/whitespace.hpp"
 #include "common/line_stream.hpp"
@@ -14,6 +16,22 @@ namespace {
 
 bool is_skipped_prefix(std::string_view line) {
     return line.starts_with('#') || line.starts_with("track") || line.starts_with("browser");
+}
+
+// A bound that is integer text but beyond 64 bits names a locus no interval
+// here can hold: skipping it would lose the locus without a word.
+[[noreturn]] void refuse_wide_bound(const std::string& path, std::uint64_t line_number, std::string_view line,
+                                    std::string_view bound) {
+    InputLocation where;
+    where.input = "catalog BED";
+    where.path = path;
+    where.line = line_number;
+    where.line_start = line_start_of(line);
+    try {
+        throw ValueError("catalog interval bound beyond 64 bits: " + std::string(bound));
+    } catch (...) {
+        rethrow_located(std::move(where));
+    }
 }
 
 }  // namespace
@@ -33,6 +51,10 @@ Catalog read_bed_intervals(const std::string& bed_path) {
             if (column.count() < 3) continue;
             const IntText start = parse_int_text(column[1]);
             const IntText end = parse_int_text(column[2]);
+            if (start.status == IntText::Status::overflow && end.status != IntText::Status::invalid)
+                refuse_wide_bound(bed_path, lines_read + 1, line, column[1]);
+            if (end.status == IntText::Status::overflow && start.status != IntText::Status::invalid)
+                refuse_wide_bound(bed_path, lines_read + 1, line, column[2]);
             if (!start.ok() || !end.ok()) continue;
 
             auto found = slot_of.find(column[0]);

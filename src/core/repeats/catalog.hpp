@@ -25,8 +25,8 @@ struct Catalog {
 
 // Reads the BED at `bed_path` as plain UTF-8 text. Lines that are blank, start
 // with "#", "track" or "browser", have fewer than 3 TAB-separated columns, or
-// whose start or end is not 64-bit integer text are skipped. Throws OsError,
-// and DecodeError located at its line.
+// whose start or end is not integer text are skipped. Throws OsError, and
+// DecodeError or ValueError (a bound beyond 64 bits) located at its line.
 Catalog read_bed_intervals(const std::string& bed_path);
 
 }  // namespace callfold::repeats

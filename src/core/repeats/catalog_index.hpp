@@ -30,6 +30,7 @@ public:
     }
 
     const ChromosomeNaming& naming() const { return naming_; }
+    void see_header_line(std::string_view line) { naming_.see_header_line(line); }
 
 private:
     void look_up(std::string_view chromosome);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/errors.hpp"
+
 namespace callfold::repeats {
 namespace {
 
@@ -14,14 +16,17 @@ std::string joined(const std::vector<std::string>& names) {
     return text;
 }
 
+
 }  // namespace
 
 ChromosomeNaming::ChromosomeNaming(const Catalog& catalog) {
     const auto count = static_cast<std::ptrdiff_t>(std::min(catalog.chromosomes.size(), naming_examples));
     catalog_examples_.assign(catalog.chromosomes.begin(), catalog.chromosomes.begin() + count);
+    for (const std::string& chromosome : catalog.chromosomes) catalog_.add_name(chromosome);
 }
 
 void ChromosomeNaming::see(std::string_view chromosome, bool in_catalog) {
+    vcf_.add_name(chromosome);
     if (in_catalog) {
         any_in_catalog_ = true;
         return;
@@ -31,12 +36,26 @@ void ChromosomeNaming::see(std::string_view chromosome, bool in_catalog) {
         record_examples_.emplace_back(chromosome);
 }
 
-void ChromosomeNaming::warn_if_disjoint(const std::string& repeat_path, const std::string& bed_path,
-                                        const LogSink& log) const {
+void ChromosomeNaming::report(const std::string& repeat_path, const std::string& bed_path, bool allow_mismatch,
+                              const LogSink& log) const {
+    if (const std::optional<BuildDifference> difference = build_difference()) {
+        if (!allow_mismatch)
+            throw ValueError("the repeat VCF " + repeat_path + " and the catalog " + bed_path + " " +
+                             describe(*difference) +
+                             ": they come from different reference builds or chromosome namings; use the catalog "
+                             "of the VCF's build");
+        log(LogLevel::warning,
+            "The repeat VCF %s and the catalog %s %s: they come from different reference builds or chromosome "
+            "namings; use the catalog of the VCF's build",
+            {PathArg{repeat_path}, PathArg{bed_path}, describe(*difference)});
+        return;
+    }
     if (any_in_catalog_ || record_examples_.empty() || catalog_examples_.empty()) return;
-    log(LogLevel::warning,
-        "No record of %s is on a chromosome that %s names (VCF: %s; catalog: %s); "
-        "the reference build or chromosome naming probably differs",
+    if (!allow_mismatch)
+        throw ValueError("no record of " + repeat_path + " is on a chromosome that " + bed_path + " names (VCF: " +
+                         joined(record_examples_) + "; catalog: " + joined(catalog_examples_) +
+                         "); nothing would be kept");
+    log(LogLevel::warning, "No record of %s is on a chromosome that %s names (VCF: %s; catalog: %s)",
         {PathArg{repeat_path}, PathArg{bed_path}, joined(record_examples_), joined(catalog_examples_)});
 }
 

@@ -3,6 +3,7 @@
 #include "common/errors.hpp"
 #include "common/input_location.hpp"
 #include "common/path_text.hpp"
+#include "compression/durable_file.hpp"
 #include "repeats/bedtools_engine.hpp"
 #include "repeats/builtin_engine.hpp"
 #include "repeats/catalog.hpp"
@@ -32,15 +33,29 @@ bool wraps_undecodable_text(const InputLocation& where) {
     return false;
 }
 
-void warn_of_naming_after_bedtools(const std::string& repeat_path, const std::string& bed_path,
-                                   const std::string& output_path, const LogSink& log) {
+void report_naming_after_bedtools(const std::string& repeat_path, const std::string& bed_path,
+                                  const std::string& output_path, bool allow_mismatch, const LogSink& log) {
     if (!is_regular_file(repeat_path) || !is_regular_file(bed_path)) return;
+    ChromosomeNaming naming;
     try {
         if (is_regular_file(output_path) && holds_records(output_path)) return;
-        const ChromosomeNaming naming = survey_chromosome_naming(repeat_path, read_bed_intervals(bed_path));
-        naming.warn_if_disjoint(repeat_path, bed_path, log);
+        naming = survey_chromosome_naming(repeat_path, read_bed_intervals(bed_path));
     } catch (const InputLocation& where) {
         if (!wraps_undecodable_text(where)) throw;
+        return;
+    }
+    naming.report(repeat_path, bed_path, allow_mismatch, log);
+}
+
+// One engine run into `output_path`, then the naming report.
+void run_engine(bool use_bedtools, const std::string& repeat_path, const std::string& bed_path,
+                const std::string& output_path, bool allow_mismatch, const LogSink& log) {
+    if (use_bedtools) {
+        intersect_with_bedtools(repeat_path, bed_path, output_path);
+        report_naming_after_bedtools(repeat_path, bed_path, output_path, allow_mismatch, log);
+    } else {
+        intersect_builtin(repeat_path, bed_path, output_path, log).naming.report(repeat_path, bed_path,
+                                                                                  allow_mismatch, log);
     }
 }
 
@@ -51,7 +66,8 @@ bool bedtools_available() { return find_executable(bedtools_program).has_value()
 std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& full_repeat_path,
                                               const std::optional<std::string>& repeat_bed_file_path,
                                               std::optional<std::string> engine,
-                                              const std::optional<std::string>& output_path, const LogSink& log) {
+                                              const std::optional<std::string>& output_path, const LogSink& log,
+                                              bool allow_build_mismatch) {
     if (!full_repeat_path) {
         log(LogLevel::warning, "Can't filter repeats file \"%s\". The file does not exist", {Absent{}});
         return std::nullopt;
@@ -83,13 +99,16 @@ std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& 
 
     log(LogLevel::info, "Filtering %s against %s with the %s engine",
         {PathArg{*full_repeat_path}, PathArg{*repeat_bed_file_path}, *engine});
-    if (use_bedtools) {
-        intersect_with_bedtools(*full_repeat_path, *repeat_bed_file_path, filtered_path);
-        warn_of_naming_after_bedtools(*full_repeat_path, *repeat_bed_file_path, filtered_path, log);
-    } else {
-        intersect_builtin(*full_repeat_path, *repeat_bed_file_path, filtered_path, log)
-            .naming.warn_if_disjoint(*full_repeat_path, *repeat_bed_file_path, log);
+    // A refused result must leave nothing behind, so it is written under a
+    // temporary name and put in place once it is kept. A pipe or device at the
+    // output path cannot be replaced: it is written as it is.
+    if (allow_build_mismatch || (path_exists(filtered_path) && !is_regular_file(filtered_path))) {
+        run_engine(use_bedtools, *full_repeat_path, *repeat_bed_file_path, filtered_path, allow_build_mismatch, log);
+        return filtered_path;
     }
+    compression::DurableFile staged(filtered_path);
+    run_engine(use_bedtools, *full_repeat_path, *repeat_bed_file_path, staged.temp_path(), false, log);
+    staged.commit();
     return filtered_path;
 }
 

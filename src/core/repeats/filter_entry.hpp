@@ -19,13 +19,16 @@ bool bedtools_available();
 // Returns the path of the filtered VCF, or nothing (with a warning) when an
 // input is not given or names nothing. Only "bedtools" exactly selects bedtools;
 // anything else, nothing included, the built-in engine. After the engine's own
-// messages, warns when the VCF has records, the catalog has intervals and no
-// record lies on a chromosome the catalog names. Throws RuntimeError when
-// bedtools is selected but not on PATH, ValueError when the output path names
-// an input, and whatever the engine throws.
+// messages, warns when the VCF names chromosomes in another style than the
+// catalog, or has records none of which lies on a chromosome the catalog names
+// (when it has intervals); unless `allow_build_mismatch`, either is ValueError
+// instead and no output file is left (an existing one stays as it was). Throws
+// RuntimeError when bedtools is selected but not on PATH, ValueError when the
+// output path names an input, and whatever the engine throws.
 std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& full_repeat_path,
                                               const std::optional<std::string>& repeat_bed_file_path,
                                               std::optional<std::string> engine,
-                                              const std::optional<std::string>& output_path, const LogSink& log);
+                                              const std::optional<std::string>& output_path, const LogSink& log,
+                                              bool allow_build_mismatch = true);
 
 }  // namespace callfold::repeats

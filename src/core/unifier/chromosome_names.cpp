@@ -2,105 +2,73 @@
 
 #include <optional>
 #include <string>
-#include <unordered_set>
 
+#include "common/errors.hpp"
 #include "unifier/input_reading.hpp"
 #include "unifier/sections.hpp"
 
 namespace callfold::unifier {
 namespace {
 
-constexpr std::string_view contig_prefix = "##contig=<";
-
-std::string_view donor_line_name(std::string_view line) {
-    if (!line.empty() && line.front() == '#') return contig_line_id(line);
-    return is_record_line(line) ? vcf_chromosome(line) : std::string_view{};
+// Header lines up to the column header give ##contig lines; then the records
+// are read only until one names a primary chromosome (records come in runs on
+// one chromosome, so a change of name is all that is looked at).
+template <class Records, class NameOf>
+void add_records(BuildFacts& facts, const Records& records, const NameOf& name_of) {
+    std::string_view last;
+    for (const std::string_view line : records) {
+        const std::string_view name = name_of(line);
+        if (name.empty() || name == last) continue;
+        last = name;
+        facts.add_name(name);
+        if (facts.has_record_style()) return;
+    }
 }
 
-// The donor's names, read only as far as a question needs: the ##contig lines
-// usually answer at the top of the file, and the donor may run to millions of
-// records.
-class DonorNames {
-public:
-    explicit DonorNames(const std::vector<std::string_view>& lines) : lines_(lines) {}
+BuildFacts donor_facts(const std::vector<std::string_view>& lines) {
+    BuildFacts facts;
+    std::size_t index = 0;
+    for (; index < lines.size() && !lines[index].empty() && lines[index].front() == '#'; ++index)
+        facts.add_header_line(lines[index]);
+    add_records(facts, std::span(lines).subspan(index), [](std::string_view line) {
+        return is_record_line(line) ? vcf_chromosome(line) : std::string_view{};
+    });
+    return facts;
+}
 
-    bool names(std::string_view chromosome) {
-        if (seen_.contains(chromosome)) return true;
-        while (const std::optional<std::string_view> name = next_name())
-            if (*name == chromosome) return true;
-        return false;
-    }
-
-    // The first name in line order; empty when the donor names none.
-    std::string_view example() {
-        while (first_.empty() && next_name()) {
+BuildFacts section_facts(const AppendedSection& section, const std::vector<std::string_view>& input) {
+    BuildFacts facts;
+    if (!section.converted)
+        for (const std::string_view line : input) {
+            if (line.empty() || line.front() != '#') break;
+            facts.add_header_line(line);
         }
-        return first_;
-    }
-
-private:
-    std::optional<std::string_view> next_name() {
-        while (position_ < lines_.size()) {
-            const std::string_view name = donor_line_name(lines_[position_++]);
-            // Records come in runs on one chromosome: only a change costs a lookup.
-            if (name.empty() || name == last_) continue;
-            last_ = name;
-            seen_.insert(name);
-            if (first_.empty()) first_ = name;
-            return name;
-        }
-        return std::nullopt;
-    }
-
-    const std::vector<std::string_view>& lines_;
-    std::size_t position_ = 0;
-    std::string_view last_;
-    std::string_view first_;
-    std::unordered_set<std::string_view> seen_;
-};
+    add_records(facts, section.body, [&section](std::string_view line) {
+        return is_section_record(section, line) ? section_record_chromosome(section, line) : std::string_view{};
+    });
+    return facts;
+}
 
 }  // namespace
 
-std::string_view contig_line_id(std::string_view line) {
-    if (!line.starts_with(contig_prefix)) return {};
-    std::string_view fields = line.substr(contig_prefix.size());
-    std::size_t start = 0;
-    if (!fields.starts_with("ID=")) {
-        start = fields.find(",ID=");
-        if (start == std::string_view::npos) return {};
-        ++start;
-    }
-    fields.remove_prefix(start + 3);
-    return fields.substr(0, fields.find_first_of(",>\r\n"));
-}
-
-void warn_on_unshared_chromosomes(const LinesByType& lines, const RecordOptions& options, const LogSink& log) {
+void check_build_agreement(const LinesByType& lines, const RecordOptions& options, const LogSink& log) {
     const std::optional<FileType> donor = header_donor(lines);
     if (!donor) return;
-    DonorNames donor_names(*lines[*donor]);
+    std::optional<BuildFacts> donor_side;
     for (const AppendedSection& section : appended_sections(lines, options)) {
-        std::string_view example;
-        std::string_view last;
-        bool shared = false;
-        for (const std::string_view line : section.body) {
-            if (!is_section_record(section, line)) continue;
-            const std::string_view chromosome = section_record_chromosome(section, line);
-            if (chromosome.empty() || chromosome == last) continue;
-            last = chromosome;
-            if (example.empty()) example = chromosome;
-            if (donor_names.names(chromosome)) {
-                shared = true;
-                break;
-            }
-        }
-        if (shared || example.empty()) continue;
-        const std::string_view donor_example = donor_names.example();
-        if (donor_example.empty()) continue;
-        log(LogLevel::warning,
-            "The %s input names no chromosome of the %s input (for example %s against %s); "
-            "the reference build or chromosome naming probably differs",
-            {std::string(file_type_keys[section.type]), std::string(file_type_keys[*donor]), std::string(example),
-             std::string(donor_example)});
+        // Records that never reach the file cannot disagree with it.
+        if (!contributes_records(section)) continue;
+        if (!donor_side) donor_side = donor_facts(*lines[*donor]);
+        const std::optional<BuildDifference> difference =
+            build_difference(section_facts(section, *lines[section.type]), *donor_side);
+        if (!difference) continue;
+        const std::string appended(file_type_keys[section.type]);
+        const std::string donor_key(file_type_keys[*donor]);
+        if (!options.allow_build_mismatch)
+            throw ValueError("the " + appended + " input and the " + donor_key + " input " + describe(*difference) +
+                             ": they come from different reference builds or chromosome namings");
+        log(LogLevel::warning, "The %s input and the %s input %s: they come from different reference builds or "
+            "chromosome namings", {appended, donor_key, describe(*difference)});
     }
 }
 

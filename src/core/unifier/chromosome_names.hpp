@@ -1,21 +1,20 @@
-// Inputs of one unified file should come from one reference build: records of
-// an appended input on chromosomes the donor never names ("1" against "chr1")
-// mostly mean that the naming or the build differs.
+// Inputs of one unified file should come from one reference build: an appended
+// input that names chromosomes in another style than the header donor ("1"
+// against "chr1"), or gives one of its contigs another ##contig length
+// (GRCh37 against GRCh38), comes from another build or naming. Inputs that
+// merely share no chromosome (a sparse donor without ##contig lines) do not.
 #pragma once
 
-#include <string_view>
-
+#include "common/build_facts.hpp"
 #include "common/log_sink.hpp"
 #include "unifier/unified_writer.hpp"
 
 namespace callfold::unifier {
 
-// The ID of a "##contig=<ID=...>" line; empty for any other line.
-std::string_view contig_line_id(std::string_view line);
-
-// Logs a warning for each appended input whose records name chromosomes, none
-// of which the donor names in its records or its ##contig lines (when the donor
-// names any at all).
-void warn_on_unshared_chromosomes(const LinesByType& lines, const RecordOptions& options, const LogSink& log);
+// For each appended input that comes from another build than the donor: a
+// warning when the options allow a build mismatch, else ValueError (the first
+// such input). Reads the ##contig lines and the first records that name a
+// primary chromosome.
+void check_build_agreement(const LinesByType& lines, const RecordOptions& options, const LogSink& log);
 
 }  // namespace callfold::unifier

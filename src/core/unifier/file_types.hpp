@@ -26,5 +26,6 @@ inline bool holds_column_header(std::string_view line) { return line.find(vcf_co
 inline constexpr std::string_view roh_format_auto = "auto";
 inline constexpr std::string_view roh_format_bed = "bed";
 inline constexpr std::string_view roh_format_vcf = "vcf";
+inline constexpr std::string_view roh_format_bcftools_roh = "bcftools_roh";
 
 }  // namespace callfold::unifier

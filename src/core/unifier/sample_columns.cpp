@@ -13,12 +13,20 @@ namespace {
 constexpr std::size_t format_index = 8;
 constexpr std::size_t names_shown = 3;
 
+// Quoted, so that a difference of case or a stray blank shows.
+std::string quoted(std::string_view name) {
+    std::string text(1, '\'');
+    text.append(name);
+    text.push_back('\'');
+    return text;
+}
+
 std::string listed(const std::vector<std::string_view>& names) {
     if (names.empty()) return "none";
     std::string text;
     for (std::size_t i = 0; i < names.size() && i < names_shown; ++i) {
         if (i > 0) text += ", ";
-        text += names[i];
+        text += quoted(names[i]);
     }
     if (names.size() > names_shown) text += ", ...";
     return text;
@@ -30,11 +38,6 @@ bool columns_agree(const std::vector<std::string_view>& appended, const std::vec
     return appended == donor;
 }
 
-bool contributes_records(const AppendedSection& section) {
-    return std::any_of(section.body.begin(), section.body.end(),
-                       [&section](std::string_view line) { return is_section_record(section, line); });
-}
-
 [[noreturn]] void mismatch(FileType appended, std::size_t count, const std::string& names, FileType donor,
                            const std::vector<std::string_view>& donor_names) {
     throw ValueError("the " + std::string(file_type_keys[appended]) + " input has " + std::to_string(count) +
@@ -42,6 +45,17 @@ bool contributes_records(const AppendedSection& section) {
                      std::string(file_type_keys[donor]) + " input, whose header the unified VCF takes, has " +
                      std::to_string(donor_names.size()) + " (" + listed(donor_names) +
                      "); the unified VCF's records would not match its header");
+}
+
+[[noreturn]] void names_differ(FileType appended, const std::vector<std::string_view>& names, FileType donor,
+                               const std::vector<std::string_view>& donor_names) {
+    std::size_t column = 0;
+    while (names[column] == donor_names[column]) ++column;
+    throw ValueError("the " + std::string(file_type_keys[appended]) + " input has the same number of sample columns (" +
+                     std::to_string(names.size()) + ") as the " + std::string(file_type_keys[donor]) +
+                     " input, whose header the unified VCF takes, with different names (sample column " +
+                     std::to_string(column + 1) + ": " + quoted(names[column]) + " against " +
+                     quoted(donor_names[column]) + "); the unified VCF's records would not match its header");
 }
 
 }  // namespace
@@ -66,13 +80,19 @@ void refuse_mismatched_sample_columns(const LinesByType& lines, const RecordOpti
 
     for (const AppendedSection& section : appended_sections(lines, options)) {
         if (!contributes_records(section)) continue;
-        if (section.bed) {
-            // A converted BED interval is written with FORMAT GT and one sample.
-            if (donor_names.size() != 1) mismatch(section.type, 1, "converted from BED", *donor, donor_names);
+        if (section.converted) {
+            // A converted interval is written with FORMAT GT and one sample.
+            if (donor_names.size() != 1)
+                mismatch(section.type, 1,
+                         section.roh_shape == RohShape::bed ? "converted from BED" : "converted from bcftools roh",
+                         *donor, donor_names);
             continue;
         }
         const std::vector<std::string_view> names = sample_column_names(section.column_header);
-        if (!columns_agree(names, donor_names)) mismatch(section.type, names.size(), listed(names), *donor, donor_names);
+        if (!columns_agree(names, donor_names)) {
+            if (names.size() == donor_names.size()) names_differ(section.type, names, *donor, donor_names);
+            mismatch(section.type, names.size(), listed(names), *donor, donor_names);
+        }
         // No sample on either side, but the appended records still carry the
         // FORMAT column that a sites-only header lacks.
         if (names.empty() && !donor_has_format)

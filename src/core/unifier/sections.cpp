@@ -1,5 +1,7 @@
 #include "unifier/sections.hpp"
 
+#include <algorithm>
+
 #include "common/whitespace.hpp"
 #include "common/vcf_fields.hpp"
 #include "unifier/input_reading.hpp"
@@ -13,10 +15,10 @@ std::optional<FileType> header_donor(const LinesByType& lines) {
     return std::nullopt;
 }
 
-bool roh_input_is_bed(const std::vector<std::string_view>& lines, const RecordOptions& options) {
-    if (!options.roh_format) return roh_lines_are_bed(lines, nullptr);
+RohShape roh_input_shape(const std::vector<std::string_view>& lines, const RecordOptions& options) {
+    if (!options.roh_format) return roh_shape(lines, nullptr);
     const std::string_view declared = *options.roh_format;
-    return roh_lines_are_bed(lines, &declared);
+    return roh_shape(lines, &declared);
 }
 
 std::vector<AppendedSection> appended_sections(const LinesByType& lines, const RecordOptions& options) {
@@ -25,13 +27,14 @@ std::vector<AppendedSection> appended_sections(const LinesByType& lines, const R
     for (const FileType type : appended_order) {
         if (!lines[type] || type == donor) continue;
         const std::vector<std::string_view>& input = *lines[type];
-        if (type == FileType::roh && roh_input_is_bed(input, options)) {
-            sections.push_back({type, true, {}, input});
+        const RohShape shape = type == FileType::roh ? roh_input_shape(input, options) : RohShape::vcf;
+        if (shape != RohShape::vcf) {
+            sections.push_back({type, true, shape, {}, input});
             continue;
         }
         for (std::size_t i = 0; i < input.size(); ++i) {
             if (!holds_column_header(input[i])) continue;
-            sections.push_back({type, false, input[i], std::span(input).subspan(i + 1)});
+            sections.push_back({type, false, shape, input[i], std::span(input).subspan(i + 1)});
             break;
         }
     }
@@ -39,12 +42,17 @@ std::vector<AppendedSection> appended_sections(const LinesByType& lines, const R
 }
 
 bool is_section_record(const AppendedSection& section, std::string_view line) {
-    return section.bed ? !roh_bed_line_is_skipped(line) : is_record_line(line);
+    return section.converted ? !roh_line_is_skipped(line, section.roh_shape) : is_record_line(line);
+}
+
+bool contributes_records(const AppendedSection& section) {
+    return std::any_of(section.body.begin(), section.body.end(),
+                       [&section](std::string_view line) { return is_section_record(section, line); });
 }
 
 std::string_view section_record_chromosome(const AppendedSection& section, std::string_view line) {
-    if (!section.bed) return vcf_chromosome(line);
-    return LineColumns<1>(strip_whitespace(line))[0];
+    if (!section.converted) return vcf_chromosome(line);
+    return roh_record_chromosome(line, section.roh_shape);
 }
 
 std::string_view vcf_chromosome(std::string_view line) { return LineColumns<1>(strip_trailing_newlines(line))[0]; }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "unifier/file_types.hpp"
+#include "unifier/roh_input.hpp"
 #include "unifier/unified_writer.hpp"
 
 namespace callfold::unifier {
@@ -19,15 +20,17 @@ inline constexpr std::array<FileType, 3> appended_order = {FileType::cnv, FileTy
 // The first present of SV, CNV, repeats; ROH never donates. Nothing when none is present.
 std::optional<FileType> header_donor(const LinesByType& lines);
 
-// Whether ROH lines are read as a BED under the caller's declared format.
-bool roh_input_is_bed(const std::vector<std::string_view>& lines, const RecordOptions& options);
+// The shape of ROH lines under the caller's declared format (ValueError, located,
+// when detection cannot place them).
+RohShape roh_input_shape(const std::vector<std::string_view>& lines, const RecordOptions& options);
 
 // An input appended after the donor's content.
 struct AppendedSection {
     FileType type;
-    bool bed;                                // a ROH BED, converted line by line
-    std::string_view column_header;          // the line its records follow; empty for a BED
-    std::span<const std::string_view> body;  // every line after the column header (all lines of a BED)
+    bool converted;                          // ROH lines converted one by one (BED or `bcftools roh`)
+    RohShape roh_shape;                      // how converted lines read
+    std::string_view column_header;          // the line its records follow; empty when converted
+    std::span<const std::string_view> body;  // every line after the column header (all lines when converted)
 };
 
 // Every appended input in writing order, without the donor and without a VCF
@@ -37,8 +40,10 @@ std::vector<AppendedSection> appended_sections(const LinesByType& lines, const R
 // Whether a line of `section.body` is a record rather than a header or blank line.
 bool is_section_record(const AppendedSection& section, std::string_view line);
 
-// CHROM of a record line of `section.body`; for a BED the first column of the
-// stripped line, as conversion takes it.
+// Whether any line of `section.body` is a record.
+bool contributes_records(const AppendedSection& section);
+
+// CHROM of a record line of `section.body`; of a converted line as conversion takes it.
 std::string_view section_record_chromosome(const AppendedSection& section, std::string_view line);
 
 // CHROM of a VCF line: its first field, without the terminator.

@@ -39,6 +39,14 @@ auto apply_rule(std::string_view file_type, std::size_t index, std::string_view 
     }
 }
 
+// An ROH input that detection cannot place, or `bcftools roh` regions of several
+// samples, is refused before the output is opened.
+void refuse_unusable_roh_input(const LinesByType& lines, const RecordOptions& options) {
+    if (!lines[FileType::roh] || !header_donor(lines)) return;
+    if (roh_input_shape(*lines[FileType::roh], options) == RohShape::bcftools_roh)
+        refuse_several_roh_samples(*lines[FileType::roh]);
+}
+
 }  // namespace
 
 bool ends_vcf_header(std::string_view line) { return line.find("#CHROM") != std::string_view::npos; }
@@ -53,8 +61,9 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
                        const RecordOptions& options, const LogSink& log) {
     const bool is_repeats = file_type == file_type_keys[FileType::repeats];
     const bool is_roh = file_type == file_type_keys[FileType::roh];
-    const bool reading_bed = is_roh && roh_input_is_bed(lines, options);
-    bool reading_content = reading_bed;
+    const RohShape roh_shape = is_roh ? roh_input_shape(lines, options) : RohShape::vcf;
+    const bool converting = roh_shape != RohShape::vcf;
+    bool reading_content = converting;
 
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string_view line = lines[index];
@@ -69,9 +78,10 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
                     rewritten = std::move(*marked);
                     written = rewritten;
                 }
-            } else if (reading_bed) {
-                if (roh_bed_line_is_skipped(line)) continue;
-                rewritten = apply_rule(file_type, index, line, roh_bed_line_to_vcf);
+            } else if (converting) {
+                if (roh_line_is_skipped(line, roh_shape)) continue;
+                rewritten = apply_rule(file_type, index, line,
+                                       [roh_shape](std::string_view text) { return roh_line_to_vcf(text, roh_shape); });
                 written = rewritten;
             }
             write_terminated(out, written);
@@ -85,6 +95,8 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log) {
     refuse_mismatched_sample_columns(lines, options);
+    refuse_unusable_roh_input(lines, options);
+    check_build_agreement(lines, options, log);
     OutputFile output(output_path);
     const LineOut out = [&output](std::string_view text) { output.write(text); };
 
@@ -94,7 +106,6 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
         output.close();
         return false;
     }
-    warn_on_unshared_chromosomes(lines, options, log);
 
     // The donor's header lines pass through `header`, which adds the appended
     // inputs' declarations before the column header line; its records go straight out.

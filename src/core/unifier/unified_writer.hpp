@@ -19,6 +19,7 @@ namespace callfold::unifier {
 struct RecordOptions {
     RepeatMarking repeat_marking = RepeatMarking::detect;
     std::optional<std::string> roh_format;  // nothing when the caller's value is not a text
+    bool allow_build_mismatch = true;       // false: inputs of different builds are refused
 };
 
 // One input's lines, or nullptr when the input is absent.
@@ -46,8 +47,9 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 // content, its header completed by the appended inputs' declarations, then their
 // records. False when no input could donate a header; the file is then left empty. Throws ValueError,
 // before the file is opened, when an appended input's sample columns disagree
-// with the donor's header; warns when an appended input shares no chromosome
-// name with the donor.
+// with the donor's header, when an ROH input cannot be placed or holds several
+// samples, and (unless allowed) when an appended input comes from another
+// reference build than the donor, which is otherwise warned of.
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log);
 
