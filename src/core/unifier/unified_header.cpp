@@ -151,7 +151,7 @@ void UnifiedHeader::write_donor_line(std::string_view line, const LineOut& out) 
 
 void UnifiedHeader::write_appended_declarations(const LineOut& out) {
     for (const AppendedSection& section : appended_sections(lines_, options_)) {
-        if (section.bed) continue;
+        if (section.converted) continue;
         const std::vector<std::string_view>& input = *lines_[section.type];
         // The body is the tail of the input's lines, after its column header line.
         const std::size_t header_size = input.size() - section.body.size() - 1;
