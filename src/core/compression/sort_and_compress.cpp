@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "common/parallel_ranges.hpp"
 #include "compression/bgzf_writer.hpp"
 #include "compression/durable_file.hpp"
 #include "compression/header_lines.hpp"
@@ -35,6 +36,7 @@ void commit_with_index(DurableFile& output, std::optional<DurableFile>& index) {
 }  // namespace
 
 std::string sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
+    const ThreadCap cap(options.threads);
     const VcfRecords records = read_vcf_records(path);
 
     // Without its column header line a file is not a VCF that readers accept,
@@ -71,7 +73,7 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
     std::optional<DurableFile> index_file;
     {
         BgzfWriter writer(output.file(), output.temp_path(),
-                          options.threads != 0 ? options.threads : bgzf_threads_for(total), options.level);
+                          bgzf_threads_for(total), options.level);
         // Readers identify a VCF by a first line that states its format.
         if (!has_fileformat(records.meta)) writer.write("##fileformat=VCFv4.2\n");
         for (const std::string& line : records.meta) writer.write(line);
