@@ -219,6 +219,10 @@ def failing_cases(tmp_path: Path, inputs: dict[str, str]) -> dict[str, tuple[lis
         "nothing-to-unify": (["unify", "--output", output, "--sv", str(headers_only)],
                              "callfold: error: nothing to unify: none of the SV, CNV and repeat inputs holds a "
                              "record (see the warnings above)"),
+        "missing-output-directory": (["unify", "--output", str(tmp_path / "nowhere" / "out.vcf.gz"),
+                                      "--sv", inputs["sv"]],
+                                     f"callfold: error: {tmp_path / 'nowhere' / 'out.vcf.gz'}: its directory "
+                                     f"{tmp_path / 'nowhere'} does not exist"),
         "missing-repeats": (["filter-repeats", "--repeats", str(missing)],
                             f"callfold: error: {missing}: the repeat VCF does not exist"),
         "missing-catalog": (["filter-repeats", "--repeats", inputs["repeats"], "--catalog", str(missing)],
@@ -226,7 +230,8 @@ def failing_cases(tmp_path: Path, inputs: dict[str, str]) -> dict[str, tuple[lis
     }
 
 
-FAILING = ["missing-input", "bad-record", "nothing-to-unify", "missing-repeats", "missing-catalog"]
+FAILING = ["missing-input", "bad-record", "nothing-to-unify", "missing-output-directory", "missing-repeats",
+           "missing-catalog"]
 
 
 @pytest.mark.parametrize("case", FAILING)

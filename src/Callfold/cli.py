@@ -238,6 +238,8 @@ def private_directory(output: str | None) -> Iterator[str]:
     """A directory of this process's own beside `output` (for None, where temporary files go),
     for the files a run writes before their final names; removed whatever the outcome."""
     parent = None if output is None else os.path.dirname(os.path.abspath(output))
+    if parent is not None and not os.path.isdir(parent):
+        raise CommandFailed(f"{output}: its directory {parent} does not exist")
     directory = tempfile.mkdtemp(prefix=".callfold-", dir=parent)
     try:
         yield directory
@@ -252,6 +254,8 @@ def commit(written: str, final: str, index: str | None = None, replaces_indexes:
     run never end up beside each other's. An index of an earlier file at the name goes
     first, so a stale index never stands beside the new file."""
     directory = os.open(os.path.dirname(os.path.abspath(final)), os.O_RDONLY | os.O_DIRECTORY)
+    # A stopping signal waits until the renames are done: the .gz never stands without its index.
+    held = signal.pthread_sigmask(signal.SIG_BLOCK, {*STOP_SIGNALS, signal.SIGINT})
     try:
         with contextlib.suppress(OSError):  # a file system without locks: the renames are still whole
             fcntl.flock(directory, fcntl.LOCK_EX)
@@ -269,6 +273,7 @@ def commit(written: str, final: str, index: str | None = None, replaces_indexes:
         return committed
     finally:
         os.close(directory)  # also lets go of the lock
+        signal.pthread_sigmask(signal.SIG_SETMASK, held)
 
 
 def copy_to_stdout(path: str) -> None:
