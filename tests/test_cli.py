@@ -107,7 +107,7 @@ def test_version(entry):
         pytest.param(["unify", "--output", ".gz", "--sv", "sv.vcf"], "argument --output: '.gz' names no file",
                      id="gz-alone"),
         pytest.param(["unify", "--output", "out.vcf", "--sv", b"sv\xff.vcf"],
-                     "argument --sv: 'sv\\udcff.vcf' is not a valid name in the file-system encoding",
+                     "argument --sv: 'sv\\udcff.vcf' is not valid in the file-system encoding",
                      id="undecodable-name"),
         pytest.param(["--threads", "0", "unify", "--output", "out.vcf", "--sv", "sv.vcf"],
                      "argument --threads: '0' is not a whole number from 1 to 1024", id="no-threads"),

@@ -88,14 +88,19 @@ class Stopped(BaseException):
         self.signum = signum
 
 
-def file_name(value: str) -> str:
-    """An option value that names a file: nothing the file system cannot take."""
+def encodable(value: str) -> str:
+    """An option value as the command line gave it: bytes the file-system encoding cannot decode are refused."""
     try:
         value.encode(sys.getfilesystemencoding(), "strict")
     except UnicodeEncodeError:
         raise argparse.ArgumentTypeError(
-            f"{value!r} is not a valid name in the file-system encoding ({sys.getfilesystemencoding()})") from None
-    if not value:
+            f"{value!r} is not valid in the file-system encoding ({sys.getfilesystemencoding()})") from None
+    return value
+
+
+def file_name(value: str) -> str:
+    """An option value that names a file."""
+    if not encodable(value):
         raise argparse.ArgumentTypeError("the file name is empty")
     return value
 
@@ -161,7 +166,7 @@ def build_parser() -> argparse.ArgumentParser:
                        help="tandem-repeat genotypes (for example from filter-repeats)")
     unify.add_argument("--roh", metavar="BED_OR_VCF", type=file_name, help="runs of homozygosity, as a BED or a VCF")
     unify.add_argument("--skip-svtype", action="store_true", help="never add SVTYPE= to repeat records")
-    unify.add_argument("--drop-sv-filter", action="append", default=[], metavar="TOKEN", type=file_name,
+    unify.add_argument("--drop-sv-filter", action="append", default=[], metavar="TOKEN", type=encodable,
                        help="leave out SV records whose FILTER carries TOKEN (repeatable)")
     unify.add_argument("--index", action="store_true",
                        help="also write the index (.tbi, or .csi where positions exceed its range)")
