@@ -223,6 +223,9 @@ def failing_cases(tmp_path: Path, inputs: dict[str, str]) -> dict[str, tuple[lis
                                       "--sv", inputs["sv"]],
                                      f"callfold: error: {tmp_path / 'nowhere' / 'out.vcf.gz'}: its directory "
                                      f"{tmp_path / 'nowhere'} does not exist"),
+        "output-is-input": (["filter-repeats", "--repeats", inputs["repeats"], "--output", inputs["repeats"]],
+                            f"callfold: error: {inputs['repeats']}: the output would replace the --repeats input "
+                            f"{inputs['repeats']}"),
         "missing-repeats": (["filter-repeats", "--repeats", str(missing)],
                             f"callfold: error: {missing}: the repeat VCF does not exist"),
         "missing-catalog": (["filter-repeats", "--repeats", inputs["repeats"], "--catalog", str(missing)],
@@ -230,8 +233,8 @@ def failing_cases(tmp_path: Path, inputs: dict[str, str]) -> dict[str, tuple[lis
     }
 
 
-FAILING = ["missing-input", "bad-record", "nothing-to-unify", "missing-output-directory", "missing-repeats",
-           "missing-catalog"]
+FAILING = ["missing-input", "bad-record", "nothing-to-unify", "missing-output-directory", "output-is-input",
+           "missing-repeats", "missing-catalog"]
 
 
 @pytest.mark.parametrize("case", FAILING)
