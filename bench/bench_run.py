@@ -1,5 +1,5 @@
 """The whole job against the floor for any tool doing it: Callfold.run (read, unify,
-sort, BGZF-compress, fsync) beside decompressing the same inputs to a file and
+sort, BGZF-compress, fsync) beside decompressing the same inputs (one file per bgzip call) to a file and
 compressing that file again with `bgzip -@2` (no sorting, no checking), in one run.
 A pipeline that streams the decompressed text straight into bgzip is also shown:
 it overlaps the two steps, which a sort cannot (it needs every record first).
@@ -49,11 +49,13 @@ def main() -> None:
         plain = directory / "plain.vcf"
 
         def floor() -> None:
-            subprocess.run(f"bgzip -dc {sv} {cnv} > {plain} && bgzip -@2 -c {plain} > {directory / 'floor.vcf.gz'}",
-                           shell=True, check=True)
+            # bgzip -d takes one file per call: given two, it decompresses only the first.
+            subprocess.run(f"bgzip -dc {sv} > {plain} && bgzip -dc {cnv} >> {plain} && "
+                           f"bgzip -@2 -c {plain} > {directory / 'floor.vcf.gz'}", shell=True, check=True)
 
         def streamed() -> None:
-            subprocess.run(f"bgzip -dc {sv} {cnv} | bgzip -@2 -c > {directory / 'streamed.vcf.gz'}", shell=True, check=True)
+            subprocess.run(f"{{ bgzip -dc {sv} && bgzip -dc {cnv}; }} | bgzip -@2 -c > {directory / 'streamed.vcf.gz'}",
+                           shell=True, check=True)
 
         t_ours = best_of(ours, args.repeat)
         t_floor = best_of(floor, args.repeat)

@@ -64,7 +64,8 @@ def unify_arguments(inputs: dict[str, str], output: Path) -> list[str]:
 @pytest.mark.parametrize(
     "command, expected",
     [
-        ([], ["unify", "filter-repeats", "--version", "-v, --verbose", "-q, --quiet"]),
+        ([], ["unify", "filter-repeats", "--version", "-v, --verbose", "-q, --quiet", "--threads N", "example:",
+              "callfold unify --output sample.unified.vcf.gz"]),
         (["unify"], ["example:", "callfold unify --output", "--drop-sv-filter TOKEN", "--index", "--csi"]),
         (["filter-repeats"], ["example:", "callfold filter-repeats --repeats", "--catalog-build {hg19,hg38,t2t}",
                               "--engine {builtin,bedtools}"]),
@@ -99,6 +100,25 @@ def test_version(entry):
                      id="unknown-option"),
         pytest.param(["-v", "-q", "unify", "--output", "out.vcf", "--sv", "sv.vcf"], "not allowed with argument",
                      id="verbose-and-quiet"),
+        pytest.param(["-v", "unify", "--output", "out.vcf", "--sv", "sv.vcf", "-q"], "not allowed with argument",
+                     id="verbose-before-quiet-after"),
+        pytest.param(["unify", "--output", "", "--sv", "sv.vcf"], "argument --output: the file name is empty",
+                     id="empty-output"),
+        pytest.param(["unify", "--output", ".gz", "--sv", "sv.vcf"], "argument --output: '.gz' names no file",
+                     id="gz-alone"),
+        pytest.param(["unify", "--output", "out.vcf", "--sv", b"sv\xff.vcf"],
+                     "argument --sv: 'sv\\udcff.vcf' is not valid in the file-system encoding",
+                     id="undecodable-name"),
+        pytest.param(["--threads", "0", "unify", "--output", "out.vcf", "--sv", "sv.vcf"],
+                     "argument --threads: '0' is not a whole number from 1 to 1024", id="no-threads"),
+        pytest.param(["unify", "--output", "out.vcf", "--sv", "-", "--cnv", "-"],
+                     "only one input can be read from stdin (-), not --sv and --cnv", id="stdin-twice"),
+        pytest.param(["unify", "--output", "-", "--sv", "sv.vcf", "--index"], "not possible with --output -",
+                     id="index-to-stdout"),
+        pytest.param(["filter-repeats", "--repeats", "r.vcf", "--output", "r.vcf", "--index"],
+                     "--index and --csi need an --output file whose name ends in .gz", id="index-of-plain"),
+        pytest.param(["filter-repeats", "--output", ""], "argument --output: the file name is empty",
+                     id="filter-empty-output"),
         pytest.param(["filter-repeats"], "the following arguments are required: --repeats", id="no-repeats"),
         pytest.param(["filter-repeats", "--repeats", "r.vcf", "--catalog", "c.bed", "--catalog-build", "hg19"],
                      "not allowed with argument", id="catalog-and-build"),
@@ -136,7 +156,8 @@ def test_unify_writes_what_run_writes(tmp_path, inputs, entry, options, keywords
     done = callfold(*unify_arguments(inputs, output), *options, entry=entry)
     assert done.returncode == 0, done.stderr
     assert done.stdout == f"{output}.gz\n"
-    assert f"INFO: Created unified vcf file at {output}\n" in done.stderr
+    assert re.search(rf"INFO: Created unified vcf file at {re.escape(str(output.parent))}/\.callfold-\w+/"
+                     rf"{re.escape(output.name)}\n", done.stderr)
     assert all(LOG_LINE.match(line) for line in done.stderr.splitlines()), done.stderr
     assert not output.exists()
 
@@ -155,6 +176,7 @@ def test_unify_output_named_as_the_result(tmp_path, inputs):
     assert done.stdout == f"{output}\n"
     assert sorted(path.name for path in tmp_path.iterdir()) == ["inputs", "sample.vcf.gz"]
     assert decompressed(output).count("\tsv.del.2\t") == 1
+    assert "Can't unify file type" not in done.stderr  # repeats and roh were not given
 
 
 @pytest.mark.parametrize("suffix", [".tbi", ".csi"])
@@ -197,6 +219,13 @@ def failing_cases(tmp_path: Path, inputs: dict[str, str]) -> dict[str, tuple[lis
         "nothing-to-unify": (["unify", "--output", output, "--sv", str(headers_only)],
                              "callfold: error: nothing to unify: none of the SV, CNV and repeat inputs holds a "
                              "record (see the warnings above)"),
+        "missing-output-directory": (["unify", "--output", str(tmp_path / "nowhere" / "out.vcf.gz"),
+                                      "--sv", inputs["sv"]],
+                                     f"callfold: error: {tmp_path / 'nowhere' / 'out.vcf.gz'}: its directory "
+                                     f"{tmp_path / 'nowhere'} does not exist"),
+        "output-is-input": (["filter-repeats", "--repeats", inputs["repeats"], "--output", inputs["repeats"]],
+                            f"callfold: error: {inputs['repeats']}: the output would replace the --repeats input "
+                            f"{inputs['repeats']}"),
         "missing-repeats": (["filter-repeats", "--repeats", str(missing)],
                             f"callfold: error: {missing}: the repeat VCF does not exist"),
         "missing-catalog": (["filter-repeats", "--repeats", inputs["repeats"], "--catalog", str(missing)],
@@ -204,7 +233,8 @@ def failing_cases(tmp_path: Path, inputs: dict[str, str]) -> dict[str, tuple[lis
     }
 
 
-FAILING = ["missing-input", "bad-record", "nothing-to-unify", "missing-repeats", "missing-catalog"]
+FAILING = ["missing-input", "bad-record", "nothing-to-unify", "missing-output-directory", "output-is-input",
+           "missing-repeats", "missing-catalog"]
 
 
 @pytest.mark.parametrize("case", FAILING)

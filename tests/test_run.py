@@ -13,6 +13,7 @@ from hypothesis import HealthCheck, given, settings, strategies as st
 
 import Callfold
 import Callfold.unifier as unifier
+from Callfold import compression
 from compression_helpers import bgzf_blocks
 from input_files import BGZF_EOF
 
@@ -99,6 +100,27 @@ def test_run_calls_the_sort_step_bound_at_call_time(tmp_path, data_copy, spy):
     output = str(tmp_path / "u.vcf")
     assert unifier.run(output, sv_path=data_copy("sv.vcf")) == "sorted.vcf.gz"
     assert spy == [((output,), {})]
+    assert unifier.run(output, sv_path=data_copy("sv.vcf"), threads=3) == "sorted.vcf.gz"
+    assert unifier._run_with(unifier.sort_and_compress, output, data_copy("sv.vcf"), threads=1) == "sorted.vcf.gz"
+    assert spy[1:] == [((output,), {"threads": 3}), ((output,), {"threads": 1})]
+
+
+def test_threads_never_change_the_bytes(tmp_path):
+    """Enough records for several BGZF blocks, index blocks and declaration-scan ranges."""
+    lines = [f"chr{1 + i % 3}\t{10 + (i * 7919) % 900_000}\tsv{i}\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL;END={2_000_000 + i}"
+             f";K{i % 5}=1\tGT\t0/1\n" for i in range(220_000)]
+    text = "##fileformat=VCFv4.2\n#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\tS1\n" + "".join(lines)
+    written = {}
+    for threads in (None, 1, 2, 5):
+        path = tmp_path / f"t{threads}.vcf"
+        path.write_text(text)
+        result = compression.sort_and_compress(path, index=True, threads=threads)
+        written[threads] = (Path(result).read_bytes(), Path(result + ".tbi").read_bytes())
+    assert written[1] == written[None] == written[2] == written[5]
+    with pytest.raises(ValueError, match="threads must be between 1 and 1024, not 0"):
+        compression.sort_and_compress(tmp_path / "t1.vcf", threads=0)
+    with pytest.raises(TypeError, match="threads must be an int or None, not float"):
+        compression.sort_and_compress(tmp_path / "t1.vcf", threads=2.0)
 
 
 @pytest.mark.parametrize(

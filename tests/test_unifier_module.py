@@ -41,7 +41,7 @@ OPERATIONS = [
         "(output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None,"
         " cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None,"
         " roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False,"
-        " drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True) -> Optional[str]",
+        " drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True, threads: int | None = None) -> Optional[str]",
     ),
 ]
 

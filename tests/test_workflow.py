@@ -15,6 +15,8 @@ import pytest
 
 REPOSITORY = Path(__file__).resolve().parent.parent
 SAMPLES = ("HG002", "NA12878")
+# A sample on contigs beyond TBI's range: its index is a .csi.
+LONG_CONTIG_SAMPLE = "LARGE1"
 # The example's repeat calls by sample: those at disease loci of the GRCh38 catalog, and those elsewhere.
 REPEATS_AT_LOCI = {
     "HG002": {("chr1", 57367043), ("chr2", 190880872), ("chr3", 63912684), ("chrX", 147912050)},
@@ -28,9 +30,8 @@ DROPPED_SV_IDS = {"HG002": {"sv.inv.bp1", "sv.ins.1"}, "NA12878": {"sv.INV.1.bp"
 
 
 def cohort_copy(root: Path) -> Path:
-    """The workflow and the fixtures its example names, laid out as in the repository."""
+    """The workflow with its example data, and nothing else of the repository."""
     shutil.copytree(REPOSITORY / "workflows" / "cohort", root / "workflows" / "cohort")
-    shutil.copytree(REPOSITORY / "tests" / "data", root / "tests" / "data")
     return root / "workflows" / "cohort"
 
 
@@ -45,8 +46,9 @@ def snakemake(workflow: Path, *arguments: str) -> subprocess.CompletedProcess:
 def cohort(tmp_path_factory, require_module) -> Path:
     require_module("snakemake")
     workflow = cohort_copy(tmp_path_factory.mktemp("cohort"))
-    done = snakemake(workflow, "--cores", "2")
+    done = snakemake(workflow, "--cores", "2", "--printshellcmds")
     assert done.returncode == 0, done.stderr
+    (workflow / "snakemake-output.txt").write_text(done.stdout + done.stderr)
     return workflow / "results"
 
 
@@ -79,6 +81,22 @@ def test_repeat_calls_outside_the_catalog_are_filtered_out(cohort, sample):
     assert {(record.chrom, record.pos) for record in filtered} == REPEATS_AT_LOCI[sample]
     log = (cohort / "logs" / f"{sample}.filter_repeats.log").read_text()
     assert f"outside the catalog: {len(REPEATS_ELSEWHERE[sample])}" in log
+
+
+def test_a_long_contig_sample_gets_the_csi_it_declares(cohort):
+    folder = cohort / LONG_CONTIG_SAMPLE
+    unified = folder / f"{LONG_CONTIG_SAMPLE}.unified.vcf.gz"
+    assert sorted(path.name for path in folder.iterdir()) == [unified.name, f"{unified.name}.csi"]
+    with pysam.VariantFile(str(unified), index_filename=f"{unified}.csi") as vcf:
+        assert [record.id for record in vcf.fetch("chr1p", 600_000_000, 700_000_000)] == ["sv.del.2"]
+    log = (cohort / "logs" / f"{LONG_CONTIG_SAMPLE}.unify.log").read_text()
+    assert "WARNING: Can't unify file type" not in log  # cnv and repeats were not given
+
+
+def test_the_jobs_are_given_their_threads(cohort):
+    commands = (cohort.parent / "snakemake-output.txt").read_text()
+    assert commands.count("unify --threads 2 ") == len(SAMPLES) + 1, commands
+    assert commands.count("filter-repeats --threads 1 ") == len(SAMPLES)
 
 
 def test_a_second_run_has_nothing_to_do(cohort):

@@ -1,18 +1,28 @@
 """The `callfold` command: unify a sample's calls, or filter its repeat VCF to a catalog.
 
 Exit status: 0 on success, 1 when the work failed (one line on stderr naming the
-file and the problem), 2 on a usage error, 130 when interrupted.
+file and the problem), 2 on a usage error, 130 when interrupted, 128 + the signal
+number when stopped by SIGTERM or SIGHUP, 141 when stdout was closed early.
+
+Every output is written under a private temporary name in its own directory and
+renamed into place once complete, so no file the user did not name is touched and
+a failed or stopped run leaves nothing behind.
 """
 
 from __future__ import annotations
 
 import argparse
 import contextlib
+import fcntl
 import logging
 import os
+import shutil
+import signal
 import sys
+import tempfile
+import threading
 import traceback
-from collections.abc import Iterator, Sequence
+from collections.abc import Callable, Iterator, Sequence
 from types import ModuleType
 
 import Callfold
@@ -29,6 +39,21 @@ CATALOG_FILES = {
     "t2t": "STRchive-disease-loci.T2T-chm13.TRGT.bed",
 }
 INDEX_SUFFIXES = (".tbi", ".csi")
+# "-" as an input is read through this name: the readers take a path, and it reads stdin once.
+STDIN = "-"
+STDIN_PATH = "/dev/stdin"
+STOP_SIGNALS = (signal.SIGTERM, signal.SIGHUP)
+# The shell's status for a command ended by a closed pipe (128 + SIGPIPE).
+CLOSED_STDOUT_STATUS = 128 + signal.SIGPIPE
+
+TOP_EXAMPLES = """\
+example:
+  callfold filter-repeats --repeats sample.repeats.vcf.gz --catalog-build hg38
+  callfold unify --output sample.unified.vcf.gz --sv sample.sv.vcf.gz --cnv sample.cnv.vcf.gz \\
+      --repeats sample.repeats_filtered.vcf --roh sample.roh.bed --index
+
+Run 'callfold COMMAND --help' for a command's options and an example.
+"""
 
 UNIFY_EXAMPLES = """\
 example:
@@ -36,6 +61,8 @@ example:
       --repeats sample.repeats_filtered.vcf --roh sample.roh.bed --drop-sv-filter InvBreakpoint --index
 
   writes sample.unified.vcf.gz and its index, and prints their paths.
+
+  bcftools view -Oz sample.sv.bcf | callfold unify --output - --sv - --cnv sample.cnv.vcf.gz > out.vcf.gz
 """
 
 FILTER_EXAMPLES = """\
@@ -43,11 +70,58 @@ example:
   callfold filter-repeats --repeats sample.repeats.vcf.gz --catalog-build hg38
 
   writes sample.repeats_filtered.vcf beside the input and prints its path.
+
+  callfold filter-repeats --repeats sample.repeats.vcf.gz --output sample.kept.vcf.gz --index
+  zcat sample.repeats.vcf.gz | callfold filter-repeats --repeats - > kept.vcf
 """
 
 
 class CommandFailed(Exception):
     """A failure the command words itself (no traceback is of use)."""
+
+
+class Stopped(BaseException):
+    """SIGTERM or SIGHUP arrived: the run stops as on Ctrl-C."""
+
+    def __init__(self, signum: int) -> None:
+        super().__init__(signal.Signals(signum).name)
+        self.signum = signum
+
+
+def encodable(value: str) -> str:
+    """An option value as the command line gave it: bytes the file-system encoding cannot decode are refused."""
+    try:
+        value.encode(sys.getfilesystemencoding(), "strict")
+    except UnicodeEncodeError:
+        raise argparse.ArgumentTypeError(
+            f"{value!r} is not valid in the file-system encoding ({sys.getfilesystemencoding()})") from None
+    return value
+
+
+def file_name(value: str) -> str:
+    """An option value that names a file."""
+    if not encodable(value):
+        raise argparse.ArgumentTypeError("the file name is empty")
+    return value
+
+
+def output_name(value: str) -> str:
+    """An output name: "-" (stdout) or a name whose file part, less a final .gz, is not empty."""
+    value = file_name(value)
+    base = value[: -len(".gz")] if value.endswith(".gz") else value
+    if value != STDIN and os.path.basename(base) in ("", ".", ".."):
+        raise argparse.ArgumentTypeError(f"{value!r} names no file")
+    return value
+
+
+def thread_count(value: str) -> int:
+    try:
+        count = int(value)
+    except ValueError:
+        count = 0
+    if not 1 <= count <= 1024:
+        raise argparse.ArgumentTypeError(f"{value!r} is not a whole number from 1 to 1024")
+    return count
 
 
 def catalog_path(build: str) -> str:
@@ -63,12 +137,14 @@ def build_parser() -> argparse.ArgumentParser:
                        help="log debug messages, and show the traceback of a failure")
     group.add_argument("-q", "--quiet", action="store_true", default=argparse.SUPPRESS,
                        help="log warnings and errors only, and show no progress")
+    verbosity.add_argument("--threads", type=thread_count, default=argparse.SUPPRESS, metavar="N",
+                           help="use at most N threads (default: the cores available)")
 
     parser = argparse.ArgumentParser(
-        prog=PROG, parents=[verbosity],
+        prog=PROG, parents=[verbosity], formatter_class=argparse.RawDescriptionHelpFormatter,
         description="Unify the outputs of a genome analysis run into one sorted, BGZF-compressed "
                     "structural-variant VCF, and restrict tandem-repeat calls to a catalog of disease loci.",
-        epilog="Run 'callfold COMMAND --help' for a command's options and an example.")
+        epilog=TOP_EXAMPLES)
     parser.add_argument("--version", action="version", version=f"{PROG} {Callfold.__version__}")
     commands = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
 
@@ -81,15 +157,16 @@ def build_parser() -> argparse.ArgumentParser:
         "Unify a sample's SV, CNV, tandem-repeat and ROH calls into one VCF, sort it and\n"
         "compress it with BGZF. Prints the path of the .gz (and of its index with --index).",
         UNIFY_EXAMPLES)
-    unify.add_argument("--output", required=True, metavar="VCF",
-                       help="the unified VCF to write; the result is VCF.gz, which replaces the VCF "
-                            "(a name ending in .gz is taken as the result's name)")
-    unify.add_argument("--sv", metavar="VCF", help="structural-variant calls")
-    unify.add_argument("--cnv", metavar="VCF", help="copy-number calls")
-    unify.add_argument("--repeats", metavar="VCF", help="tandem-repeat genotypes (for example from filter-repeats)")
-    unify.add_argument("--roh", metavar="BED_OR_VCF", help="runs of homozygosity, as a BED or a VCF")
+    unify.add_argument("--output", required=True, metavar="VCF", type=output_name,
+                       help="the result: VCF.gz, or VCF itself when it ends in .gz; - writes it to stdout. "
+                            "No other file is written")
+    unify.add_argument("--sv", metavar="VCF", type=file_name, help="structural-variant calls (- reads stdin)")
+    unify.add_argument("--cnv", metavar="VCF", type=file_name, help="copy-number calls")
+    unify.add_argument("--repeats", metavar="VCF", type=file_name,
+                       help="tandem-repeat genotypes (for example from filter-repeats)")
+    unify.add_argument("--roh", metavar="BED_OR_VCF", type=file_name, help="runs of homozygosity, as a BED or a VCF")
     unify.add_argument("--skip-svtype", action="store_true", help="never add SVTYPE= to repeat records")
-    unify.add_argument("--drop-sv-filter", action="append", default=[], metavar="TOKEN",
+    unify.add_argument("--drop-sv-filter", action="append", default=[], metavar="TOKEN", type=encodable,
                        help="leave out SV records whose FILTER carries TOKEN (repeatable)")
     unify.add_argument("--index", action="store_true",
                        help="also write the index (.tbi, or .csi where positions exceed its range)")
@@ -99,49 +176,153 @@ def build_parser() -> argparse.ArgumentParser:
     filtering = add_command(
         "filter-repeats", "keep the tandem-repeat calls at catalog loci",
         "Write the records of a tandem-repeat VCF that overlap a catalog BED of disease\n"
-        "loci to a plain VCF, and print its path.",
+        "loci to a VCF (plain, or sorted and BGZF-compressed when its name ends in .gz),\n"
+        "and print its path.",
         FILTER_EXAMPLES)
-    filtering.add_argument("--repeats", required=True, metavar="VCF", help="tandem-repeat VCF, plain or bgzipped")
+    filtering.add_argument("--repeats", required=True, metavar="VCF", type=file_name,
+                           help="tandem-repeat VCF, plain or bgzipped (- reads stdin)")
     catalog = filtering.add_mutually_exclusive_group()
-    catalog.add_argument("--catalog", metavar="BED", help="catalog BED (default: the shipped GRCh38 catalog)")
+    catalog.add_argument("--catalog", metavar="BED", type=file_name,
+                         help="catalog BED (default: the shipped GRCh38 catalog)")
     catalog.add_argument("--catalog-build", choices=sorted(CATALOG_FILES),
                          help="use the shipped catalog of this genome build")
     filtering.add_argument("--engine", choices=[repeats.BUILTIN, repeats.BEDTOOLS],
                            help=f"intersection engine (default: {repeats.BUILTIN})")
-    filtering.add_argument("--output", metavar="VCF",
-                           help="filtered VCF to write (default: beside the input, its name up to .vcf plus _filtered.vcf)")
-    filtering.set_defaults(handler=run_filter_repeats, check=None, parser=filtering)
+    filtering.add_argument("--output", metavar="VCF", type=output_name,
+                           help="filtered VCF to write: a name ending in .gz gets a sorted BGZF VCF, - writes "
+                                "to stdout (default: beside the input, its name up to .vcf plus _filtered.vcf; "
+                                "stdout when the input is -)")
+    filtering.add_argument("--index", action="store_true",
+                           help="also write the index of a .gz output (.tbi, or .csi where positions exceed its range)")
+    filtering.add_argument("--csi", action="store_true", help="write a .csi index of a .gz output (implies --index)")
+    filtering.set_defaults(handler=run_filter_repeats, check=check_filter_repeats, parser=filtering)
     return parser
+
+
+UNIFY_INPUTS = {"sv": unifier.SV, "cnv": unifier.CNV, "repeats": unifier.REPEATS, "roh": unifier.ROH}
 
 
 def check_unify(args: argparse.Namespace) -> str | None:
     if not (args.sv or args.cnv or args.repeats):
         return "at least one of --sv, --cnv, --repeats is required (ROH input alone has no header to give)"
+    from_stdin = [f"--{option}" for option in UNIFY_INPUTS if getattr(args, option) == STDIN]
+    if len(from_stdin) > 1:
+        return f"only one input can be read from stdin (-), not {' and '.join(from_stdin)}"
+    if args.output == STDIN and (args.index or args.csi):
+        return "--index and --csi need a file to write beside: not possible with --output -"
     return None
 
 
-def run_unify(args: argparse.Namespace, progress: ProgressLine | None) -> list[str]:
-    output = args.output[: -len(".gz")] if args.output.endswith(".gz") else args.output
+def check_filter_repeats(args: argparse.Namespace) -> str | None:
+    if args.repeats == STDIN and args.catalog == STDIN:
+        return "only one input can be read from stdin (-), not --repeats and --catalog"
+    if (args.index or args.csi) and (args.output is None or args.output == STDIN or not args.output.endswith(".gz")):
+        return "--index and --csi need an --output file whose name ends in .gz"
+    return None
+
+
+def reading_path(value: str | None) -> str | None:
+    return STDIN_PATH if value == STDIN else value
+
+
+def refuse_overwriting_inputs(outputs: Sequence[str], inputs: dict[str, str | None]) -> None:
+    """The command replaces its outputs whole: one that is an input would be lost."""
+    for output in outputs:
+        for option, given in inputs.items():
+            if given is None or given == STDIN:
+                continue
+            same = os.path.abspath(output) == os.path.abspath(given)
+            with contextlib.suppress(OSError):
+                same = same or os.path.samefile(output, given)
+            if same:
+                raise CommandFailed(f"{output}: the output would replace the {option} input {given}")
+
+
+@contextlib.contextmanager
+def private_directory(output: str | None) -> Iterator[str]:
+    """A directory of this process's own beside `output` (for None, where temporary files go),
+    for the files a run writes before their final names; removed whatever the outcome."""
+    parent = None if output is None else os.path.dirname(os.path.abspath(output))
+    if parent is not None and not os.path.isdir(parent):
+        raise CommandFailed(f"{output}: its directory {parent} does not exist")
+    directory = tempfile.mkdtemp(prefix=".callfold-", dir=parent)
+    try:
+        yield directory
+    finally:
+        shutil.rmtree(directory, ignore_errors=True)
+
+
+def commit(written: str, final: str, index: str | None = None, replaces_indexes: bool = False) -> list[str]:
+    """Renames a complete file (and its index) to its final name; the paths, as named.
+
+    A command writing the same name at the same time waits: the .gz and index of one
+    run never end up beside each other's. An index of an earlier file at the name goes
+    first, so a stale index never stands beside the new file."""
+    directory = os.open(os.path.dirname(os.path.abspath(final)), os.O_RDONLY | os.O_DIRECTORY)
+    # A stopping signal waits until the renames are done: the .gz never stands without its index.
+    held = signal.pthread_sigmask(signal.SIG_BLOCK, {*STOP_SIGNALS, signal.SIGINT})
+    try:
+        with contextlib.suppress(OSError):  # a file system without locks: the renames are still whole
+            fcntl.flock(directory, fcntl.LOCK_EX)
+        if replaces_indexes:
+            for suffix in INDEX_SUFFIXES:
+                with contextlib.suppress(FileNotFoundError):
+                    os.remove(final + suffix)
+        os.replace(written, final)
+        committed = [final]
+        if index is not None:
+            final_index = final + index[len(written):]
+            os.replace(index, final_index)
+            committed.append(final_index)
+        os.fsync(directory)
+        return committed
+    finally:
+        os.close(directory)  # also lets go of the lock
+        signal.pthread_sigmask(signal.SIG_SETMASK, held)
+
+
+def copy_to_stdout(path: str) -> None:
+    sys.stdout.flush()
+    with open(path, "rb") as source:
+        shutil.copyfileobj(source, sys.stdout.buffer, 1 << 20)
+    sys.stdout.buffer.flush()
+
+
+def compress(path: str, args: argparse.Namespace, progress: ProgressLine | None) -> tuple[str, str | None]:
+    """Sorts and BGZF-compresses path to path.gz (indexed when asked); the .gz and the index."""
+    if progress is not None:
+        progress.stage = "sorting and compressing"
     write_index = args.index or args.csi
-    index: list[str] = []
+    result = compression.sort_and_compress(path, index=write_index, csi=args.csi, threads=args.threads)
+    return result, written_index(result) if write_index else None
+
+
+def run_unify(args: argparse.Namespace, progress: ProgressLine | None) -> list[str]:
+    to_stdout = args.output == STDIN
+    final = args.output if to_stdout or args.output.endswith(".gz") else args.output + ".gz"
+    given = {f"--{option}": getattr(args, option) for option in UNIFY_INPUTS}
+    if not to_stdout:
+        refuse_overwriting_inputs([final, *(final + suffix for suffix in INDEX_SUFFIXES)], given)
+    compressed: list[tuple[str, str | None]] = []
 
     def sort(path: str) -> str:
-        if progress is not None:
-            progress.stage = "sorting and compressing"
-        result = compression.sort_and_compress(path, index=write_index, csi=args.csi)
-        if write_index:
-            index.append(written_index(result))
-        return result
+        compressed.append(compress(path, args, progress))
+        return compressed[-1][0]
 
     if progress is not None:
         progress.stage = "unifying"
-    result = unifier._run_with(sort, output, sv_path=args.sv, cnv_path=args.cnv, repeat_path=args.repeats,
-                               roh_bed_path=args.roh, skip_svtype=args.skip_svtype,
-                               drop_sv_filters=tuple(args.drop_sv_filter))
-    if result is None:
-        raise CommandFailed("nothing to unify: none of the SV, CNV and repeat inputs holds a record "
-                            "(see the warnings above)")
-    return [result, *index]
+    with private_directory(None if to_stdout else final) as scratch:
+        unsorted = os.path.join(scratch, "unified.vcf" if to_stdout else os.path.basename(final)[: -len(".gz")])
+        result = unifier._run_with(sort, unsorted, sv_path=reading_path(args.sv), cnv_path=reading_path(args.cnv),
+                                   repeat_path=reading_path(args.repeats), roh_bed_path=reading_path(args.roh),
+                                   skip_svtype=args.skip_svtype, drop_sv_filters=tuple(args.drop_sv_filter))
+        if result is None:
+            raise CommandFailed("nothing to unify: none of the SV, CNV and repeat inputs holds a record "
+                                "(see the warnings above)")
+        if to_stdout:
+            copy_to_stdout(result)
+            return []
+        return commit(result, final, compressed[-1][1], replaces_indexes=True)
 
 
 def written_index(compressed: str) -> str:
@@ -153,14 +334,30 @@ def written_index(compressed: str) -> str:
 
 def run_filter_repeats(args: argparse.Namespace, progress: ProgressLine | None) -> list[str]:
     catalog = args.catalog or catalog_path(args.catalog_build or "hg38")
+    output = args.output or (STDIN if args.repeats == STDIN else repeats._filtered_repeat_path(args.repeats))
+    to_stdout = output == STDIN
+    compressed = not to_stdout and output.endswith(".gz")
+    if not to_stdout:
+        refuse_overwriting_inputs([output, *(output + suffix for suffix in INDEX_SUFFIXES)],
+                                  {"--repeats": args.repeats, "--catalog": catalog})
     if progress is not None:
         progress.stage = "filtering"
-    result = repeats.filter_repeats_vcf(args.repeats, catalog, engine=args.engine, output_path=args.output)
-    if result is None:
-        missing = args.repeats if not os.path.exists(args.repeats) else catalog
-        what = "repeat VCF" if missing == args.repeats else "catalog BED"
-        raise CommandFailed(f"{missing}: the {what} does not exist")
-    return [result]
+    with private_directory(None if to_stdout else output) as scratch:
+        name = "filtered.vcf" if to_stdout else os.path.basename(output)
+        plain = os.path.join(scratch, name[: -len(".gz")] if compressed else name)
+        result = repeats.filter_repeats_vcf(reading_path(args.repeats), reading_path(catalog), engine=args.engine,
+                                            output_path=plain)
+        if result is None:
+            missing = catalog if args.repeats == STDIN or os.path.exists(args.repeats) else args.repeats
+            what = "repeat VCF" if missing == args.repeats else "catalog BED"
+            raise CommandFailed(f"{missing}: the {what} does not exist")
+        if to_stdout:
+            copy_to_stdout(result)
+            return []
+        if compressed:
+            written, index = compress(result, args, progress)
+            return commit(written, output, index, replaces_indexes=True)
+        return commit(result, output)
 
 
 def describe(error: BaseException) -> str:
@@ -193,11 +390,26 @@ class _StderrHandler(logging.StreamHandler):
         super().emit(record)
 
 
+def not_given_warnings(args: argparse.Namespace) -> Callable[[logging.LogRecord], bool]:
+    """Leaves out the warnings run logs about input types the user did not give."""
+    absent = set()
+    if args.handler is run_unify:
+        absent = {f'Can\'t unify file type "{kind}". The file does not exist.'
+                  for option, kind in UNIFY_INPUTS.items() if getattr(args, option) is None}
+
+    def keep(record: logging.LogRecord) -> bool:
+        return record.levelno != logging.WARNING or record.getMessage() not in absent
+
+    return keep
+
+
 @contextlib.contextmanager
-def logging_to_stderr(level: int, progress: ProgressLine | None) -> Iterator[None]:
+def logging_to_stderr(level: int, progress: ProgressLine | None,
+                      keep: Callable[[logging.LogRecord], bool]) -> Iterator[None]:
     root = logging.getLogger()
     handler = _StderrHandler(progress)
     handler.setFormatter(logging.Formatter("%(levelname)s: %(message)s"))
+    handler.addFilter(keep)
     previous_level = root.level
     root.addHandler(handler)
     root.setLevel(level)
@@ -223,20 +435,70 @@ def progress_from(modules: Sequence[ModuleType], progress: ProgressLine | None) 
         progress.clear()
 
 
+@contextlib.contextmanager
+def stopping_on_signals() -> Iterator[None]:
+    """SIGTERM and SIGHUP raise Stopped wherever the run is, as Ctrl-C raises KeyboardInterrupt
+    (the long calls poll for both). After the first, further ones wait: cleaning up is not cut short."""
+    if threading.current_thread() is not threading.main_thread():
+        yield
+        return
+
+    def stop(signum: int, frame: object) -> None:
+        for number in (*STOP_SIGNALS, signal.SIGINT):
+            signal.signal(number, signal.SIG_IGN)
+        raise Stopped(signum)
+
+    previous = {number: signal.signal(number, stop) for number in STOP_SIGNALS}
+    previous_interrupt = signal.getsignal(signal.SIGINT)
+    try:
+        yield
+    finally:
+        for number, handler in previous.items():
+            signal.signal(number, handler)
+        signal.signal(signal.SIGINT, previous_interrupt)
+
+
+def stdout_closed() -> int:
+    """The reader of stdout has gone: what is still buffered for it goes nowhere, quietly."""
+    with contextlib.suppress(OSError, ValueError):
+        devnull = os.open(os.devnull, os.O_WRONLY)
+        os.dup2(devnull, sys.stdout.fileno())
+        os.close(devnull)
+    return CLOSED_STDOUT_STATUS
+
+
 def main(argv: Sequence[str] | None = None) -> int:
     parser = build_parser()
     args = parser.parse_args(argv)
+    verbose = getattr(args, "verbose", False)
+    quiet = getattr(args, "quiet", False)
+    if verbose and quiet:  # one given before the command and one after it
+        args.parser.error("argument -q/--quiet: not allowed with argument -v/--verbose")
+    args.threads = getattr(args, "threads", None)
     problem = args.check(args) if args.check is not None else None
     if problem is not None:
         args.parser.error(problem)
-    verbose = getattr(args, "verbose", False)
-    quiet = getattr(args, "quiet", False)
     level = logging.DEBUG if verbose else logging.WARNING if quiet else logging.INFO
     progress = ProgressLine(sys.stderr) if sys.stderr.isatty() and not quiet else None
 
     try:
-        with logging_to_stderr(level, progress), progress_from((unifier, compression, repeats), progress):
-            written = args.handler(args, progress)
+        with stopping_on_signals():
+            try:
+                with logging_to_stderr(level, progress, not_given_warnings(args)), \
+                        progress_from((unifier, compression, repeats), progress):
+                    written = args.handler(args, progress)
+                for path in written:
+                    print(path)
+                sys.stdout.flush()
+            except BrokenPipeError as error:
+                if error.filename is not None:  # an input or output file, not stdout
+                    raise
+                return stdout_closed()
+    except Stopped as stopped:
+        if verbose:
+            traceback.print_exc()
+        print(f"{PROG}: stopped by {stopped}", file=sys.stderr)
+        return 128 + stopped.signum
     except KeyboardInterrupt:
         if verbose:
             traceback.print_exc()
@@ -247,6 +509,4 @@ def main(argv: Sequence[str] | None = None) -> int:
             traceback.print_exc()
         print(f"{PROG}: error: {describe(error)}", file=sys.stderr)
         return 1
-    for path in written:
-        print(path)
     return 0

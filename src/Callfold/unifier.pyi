@@ -88,13 +88,15 @@ def run(
     drop_sv_filters: Sequence[str] = (),
     *,
     allow_build_mismatch: bool = True,
+    threads: int | None = None,
 ) -> Optional[str]:
     """Unify the inputs into output_path, then sort and BGZF-compress it; the path of the
-    compressed file, or None when no input could donate a header."""
+    compressed file, or None when no input could donate a header. threads caps the sort
+    step's threads (None: the cores available); the bytes never depend on it."""
 
 def _run_with(
-    sort: Callable[[_PathT], str],
-    output_path: _PathT,
+    sort: Callable[..., str],
+    output_path: str | os.PathLike[str],
     sv_path: str | os.PathLike[str] | None = None,
     cnv_path: str | os.PathLike[str] | None = None,
     repeat_path: str | os.PathLike[str] | None = None,
@@ -103,8 +105,10 @@ def _run_with(
     drop_sv_filters: Sequence[str] = (),
     *,
     allow_build_mismatch: bool = True,
+    threads: int | None = None,
 ) -> Optional[str]:
-    """run with its sorting step given: sort(output_path) gets the unified file (the object given)."""
+    """run with its sorting step given: sort(output_path) gets the unified file (the object
+    given), sort(output_path, threads=threads) when threads is not None."""
 
 def _set_progress(callback: Callable[[int], object] | None, min_interval: float = 0.25) -> None:
     """Register callback(bytes_done) for this module's long calls (None to stop): called with

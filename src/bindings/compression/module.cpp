@@ -14,11 +14,25 @@ namespace nb = nanobind;
 
 namespace {
 
-nb::str sort_and_compress(nb::handle path, bool index, bool csi) {
+// None: the cores available (0 to the core); otherwise a positive int.
+unsigned threads_argument(nb::handle threads) {
+    if (threads.is_none()) return 0;
+    if (!PyLong_Check(threads.ptr()) || PyBool_Check(threads.ptr()))
+        throw nb::type_error(("threads must be an int or None, not " +
+                              std::string(nb::type_name(threads.type()).c_str())).c_str());
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(threads.ptr(), &overflow);
+    if (overflow != 0 || value < 1 || value > 1024)
+        throw nb::value_error(("threads must be between 1 and 1024, not " + std::string(nb::repr(threads).c_str())).c_str());
+    return static_cast<unsigned>(value);
+}
+
+nb::str sort_and_compress(nb::handle path, bool index, bool csi, nb::handle threads) {
     const std::string file = callfold::py::path_argument(path, "path");
     callfold::compression::SortAndCompressOptions options;
     options.index = index;
     options.csi = csi;
+    options.threads = threads_argument(threads);
     const std::string written =
         callfold::py::run_released([&] { return callfold::compression::sort_and_compress(file, options); });
     return callfold::py::path_result(written);
@@ -31,8 +45,9 @@ NB_MODULE(compression, m) {
     callfold::py::register_error_translator();
     callfold::py::def_set_progress(m);
     m.def("sort_and_compress", &sort_and_compress, nb::arg("path"), nb::kw_only(), nb::arg("index") = false,
-          nb::arg("csi") = false,
-          nb::sig("def sort_and_compress(path: str | os.PathLike[str], *, index: bool = False, csi: bool = False) -> str"),
+          nb::arg("csi") = false, nb::arg("threads").none() = nb::none(),
+          nb::sig("def sort_and_compress(path: str | os.PathLike[str], *, index: bool = False, csi: bool = False, "
+                  "threads: int | None = None) -> str"),
           "Sort the VCF at path, write it BGZF-compressed to path + '.gz' and remove path.\n\n"
           "The header is a ##fileformat line when the input has none, then its other header\n"
           "lines in input order (also those that stood after records), then declarations\n"
@@ -57,7 +72,9 @@ NB_MODULE(compression, m) {
           "ending beyond position 2^41, which no index can describe.\n\n"
           "An index of either kind left beside path + '.gz' by an earlier run describes\n"
           "other data: it is removed (also with index=False) before the new file takes\n"
-          "the name. Without index=True no index is written.");
+          "the name. Without index=True no index is written.\n\n"
+          "threads caps the threads used at once (None: the cores available); the bytes\n"
+          "written never depend on it. Raises ValueError for a value below 1 or above 1024.");
     // Which DEFLATE library this build uses, for bug reports and the build checks.
     m.attr("_deflate_library") = callfold::deflate_library;
 }

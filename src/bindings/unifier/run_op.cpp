@@ -14,10 +14,12 @@ namespace callfold::py {
 namespace {
 
 // Unifies into output_path and hands the written file to `sort`; None when no
-// input could donate a header (the sort step is then not called).
+// input could donate a header (the sort step is then not called). The sort step
+// is called with threads= only when a value was given, so a one-argument
+// replacement keeps working for callers that give none.
 nb::object run_job(nb::handle sort, nb::handle output_path, nb::handle sv_path, nb::handle cnv_path,
                    nb::handle repeat_path, nb::handle roh_bed_path, nb::handle skip_svtype,
-                   nb::handle drop_sv_filters, nb::handle allow_build_mismatch) {
+                   nb::handle drop_sv_filters, nb::handle allow_build_mismatch, nb::handle threads) {
     unifier::RecordOptions record;
     record.repeat_marking = is_true(skip_svtype) ? unifier::RepeatMarking::never : unifier::RepeatMarking::detect;
     record.allow_build_mismatch = is_true(allow_build_mismatch);
@@ -35,7 +37,8 @@ nb::object run_job(nb::handle sort, nb::handle output_path, nb::handle sv_path, 
     const bool written =
         run_released([&] { return unifier::unify_files(paths, output, filters, record, root_logger_sink()); });
     if (!written) return nb::none();
-    return sort(output_path);
+    if (threads.is_none()) return sort(output_path);
+    return sort(output_path, nb::arg("threads") = threads);
 }
 
 }  // namespace
@@ -45,20 +48,20 @@ void def_run(nb::module_& m) {
         "run",
         [](nb::handle output_path, nb::handle sv_path, nb::handle cnv_path, nb::handle repeat_path,
            nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters,
-           nb::handle allow_build_mismatch) -> nb::object {
+           nb::handle allow_build_mismatch, nb::handle threads) -> nb::object {
             // Looked up now, not at load, so that a replacement bound later is the one called.
             nb::object sort = nb::module_::import_("Callfold.unifier").attr("sort_and_compress");
             return run_job(sort, output_path, sv_path, cnv_path, repeat_path, roh_bed_path, skip_svtype,
-                           drop_sv_filters, allow_build_mismatch);
+                           drop_sv_filters, allow_build_mismatch, threads);
         },
         nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(), nb::arg("cnv_path").none() = nb::none(),
         nb::arg("repeat_path").none() = nb::none(), nb::arg("roh_bed_path").none() = nb::none(),
         nb::arg("skip_svtype").none() = false, nb::arg("drop_sv_filters").none() = nb::tuple(), nb::kw_only(),
-        nb::arg("allow_build_mismatch").none() = true,
+        nb::arg("allow_build_mismatch").none() = true, nb::arg("threads").none() = nb::none(),
         nb::sig("def run(output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None, "
                 "cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None, "
                 "roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False, "
-                "drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True) -> Optional[str]"),
+                "drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True, threads: int | None = None) -> Optional[str]"),
         "Unify the inputs into output_path, then sort and BGZF-compress it.\n\n"
         "Returns the path of the compressed file (the uncompressed one does not remain), or\n"
         "None when no input could donate a header. FILTER tokens in drop_sv_filters leave\n"
@@ -67,27 +70,31 @@ void def_run(nb::module_& m) {
         "an appended input's sample columns disagree with the header donor's. Inputs of\n"
         "different reference builds (chromosome naming styles or ##contig lengths) are warned\n"
         "of, or refused with ValueError before the output is opened when allow_build_mismatch\n"
-        "is false.");
+        "is false.\n\n"
+        "threads caps the threads the sort step uses at once (None: the cores available);\n"
+        "the bytes written never depend on it.");
 
     m.def(
         "_run_with",
         [](nb::handle sort, nb::handle output_path, nb::handle sv_path, nb::handle cnv_path, nb::handle repeat_path,
            nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters,
-           nb::handle allow_build_mismatch) -> nb::object {
+           nb::handle allow_build_mismatch, nb::handle threads) -> nb::object {
             return run_job(sort, output_path, sv_path, cnv_path, repeat_path, roh_bed_path, skip_svtype,
-                           drop_sv_filters, allow_build_mismatch);
+                           drop_sv_filters, allow_build_mismatch, threads);
         },
         nb::arg("sort"), nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(),
         nb::arg("cnv_path").none() = nb::none(), nb::arg("repeat_path").none() = nb::none(),
         nb::arg("roh_bed_path").none() = nb::none(), nb::arg("skip_svtype").none() = false,
         nb::arg("drop_sv_filters").none() = nb::tuple(), nb::kw_only(), nb::arg("allow_build_mismatch").none() = true,
-        nb::sig("def _run_with(sort: Callable[[str | os.PathLike[str]], str], "
+        nb::arg("threads").none() = nb::none(),
+        nb::sig("def _run_with(sort: Callable[..., str], "
                 "output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None, "
                 "cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None, "
                 "roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False, "
-                "drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True) -> Optional[str]"),
+                "drop_sv_filters: Sequence[str] = (), *, allow_build_mismatch: bool = True, threads: int | None = None) -> Optional[str]"),
         "run with its sorting step given: sort(output_path) is called with the unified file and\n"
-        "its result returned (for a step that also writes an index).");
+        "its result returned (for a step that also writes an index); sort(output_path,\n"
+        "threads=threads) when threads is not None.");
 }
 
 }  // namespace callfold::py

@@ -38,8 +38,25 @@ private:
     std::size_t range_;
 };
 
+// Caps the threads that work started on the constructing thread may use, for
+// the scope's life: ranges_for and thread_cap() answer within it. 0 leaves the
+// cap at the cores available. Scopes nest; the innermost one counts.
+class ThreadCap {
+public:
+    explicit ThreadCap(unsigned threads);
+    ~ThreadCap();
+    ThreadCap(const ThreadCap&) = delete;
+    ThreadCap& operator=(const ThreadCap&) = delete;
+
+private:
+    unsigned previous_;
+};
+
+// The threads this thread's work may use: the innermost ThreadCap's, else the cores available.
+std::size_t thread_cap();
+
 // How many ranges `count` items make: one per `per_range` items or part of it,
-// at most one per core.
+// at most thread_cap().
 std::size_t ranges_for(std::size_t count, std::size_t per_range);
 
 // Calls work(begin, end, stop) for each range, stop being a RangeStop.

@@ -5,6 +5,7 @@
 
 #include "common/errors.hpp"
 #include "common/interruption.hpp"
+#include "common/parallel_ranges.hpp"
 #include "common/progress.hpp"
 
 namespace callfold::compression {
@@ -57,7 +58,7 @@ std::size_t make_bgzf_block(BlockDeflater* compressor, std::string_view data, un
 }
 
 unsigned bgzf_threads_for(std::size_t total_bytes) {
-    const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), max_threads));
+    const unsigned cores = static_cast<unsigned>(std::min<std::size_t>(thread_cap(), max_threads));
     const std::size_t blocks = (total_bytes + bgzf_block_data - 1) / bgzf_block_data;
     if (blocks < 2) return 1;
     return static_cast<unsigned>(std::min<std::size_t>(cores, blocks));

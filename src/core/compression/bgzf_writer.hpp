@@ -35,7 +35,7 @@ extern const unsigned char bgzf_eof_block[28];
 // Returns the block size. `out` must hold bgzf_max_block bytes.
 std::size_t make_bgzf_block(BlockDeflater* compressor, std::string_view data, unsigned char* out);
 
-// Worker threads to use for `total_bytes` of input on this machine.
+// Worker threads to use for `total_bytes` of input, within thread_cap().
 unsigned bgzf_threads_for(std::size_t total_bytes);
 
 class BgzfWriter {

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "common/parallel_ranges.hpp"
 #include "compression/bgzf_writer.hpp"
 #include "compression/durable_file.hpp"
 #include "compression/header_lines.hpp"
@@ -36,6 +37,7 @@ void commit_with_index(DurableFile& output, std::optional<DurableFile>& index) {
 }  // namespace
 
 std::string sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
+    const ThreadCap cap(options.threads);
     const VcfRecords records = read_vcf_records(path);
 
     // Without its column header line a file is not a VCF that readers accept,
@@ -78,8 +80,7 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
     DurableFile output(output_path);
     std::optional<DurableFile> index_file;
     {
-        BgzfWriter writer(output.file(), output.temp_path(),
-                          options.threads != 0 ? options.threads : bgzf_threads_for(total), options.level);
+        BgzfWriter writer(output.file(), output.temp_path(), bgzf_threads_for(total), options.level);
         for (const std::string_view line : header) writer.write(line);
         std::optional<VcfIndexBuilder> indexer;
         if (indexing) indexer.emplace(writer.uncompressed_size(), records, spans, header, options.csi);

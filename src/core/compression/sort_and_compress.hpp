@@ -10,7 +10,7 @@ namespace callfold::compression {
 
 struct SortAndCompressOptions {
     int level = 6;         // DEFLATE level of the BGZF blocks
-    unsigned threads = 0;  // compression threads; 0 chooses from the machine and the input size
+    unsigned threads = 0;  // at most this many threads at once; 0: the cores available. The bytes written never depend on it
     bool index = false;    // write `path`.gz.tbi, or .csi when a record lies beyond what TBI describes
     bool csi = false;      // write `path`.gz.csi (implies index)
 };
