@@ -67,7 +67,7 @@ def unify_arguments(inputs: dict[str, str], output: Path) -> list[str]:
         ([], ["unify", "filter-repeats", "--version", "-v, --verbose", "-q, --quiet", "--threads N", "example:",
               "callfold unify --output sample.unified.vcf.gz"]),
         (["unify"], ["example:", "callfold unify --output", "--drop-sv-filter TOKEN", "--index", "--csi"]),
-        (["filter-repeats"], ["example:", "callfold filter-repeats --repeats", "--catalog-build {hg19,hg38,t2t}",
+        (["filter-repeats"], ["example:", "callfold filter-repeats --repeats", "--catalog-build {auto,hg38,hg19,b37,t2t}",
                               "--engine {builtin,bedtools}"]),
     ],
     ids=["callfold", "unify", "filter-repeats"],
@@ -293,22 +293,17 @@ def first_locus(catalog: Path) -> tuple[str, int, int]:
     raise AssertionError(f"{catalog} has no interval")
 
 
-@pytest.mark.parametrize(
-    "build, catalog_file",
-    [
-        (None, "STRchive-disease-loci.hg38.TRGT.bed"),
-        ("hg38", "STRchive-disease-loci.hg38.TRGT.bed"),
-        ("hg19", "STRchive-disease-loci.hg19.TRGT.bed"),
-        ("t2t", "STRchive-disease-loci.T2T-chm13.TRGT.bed"),
-    ],
-)
-def test_filter_repeats_with_each_shipped_catalog(tmp_path, build, catalog_file):
-    catalog = Path(repeats.default_repeat_catalog_path()).parent / catalog_file
+@pytest.mark.parametrize("build", [None, "hg38", "hg19", "b37", "t2t"])
+def test_filter_repeats_with_each_shipped_catalog(tmp_path, build):
+    catalog = Path(repeats.catalog_path(build or "hg38"))
     chromosome, start, _ = first_locus(catalog)
     vcf = tmp_path / "sample.repeats.vcf"
-    vcf.write_text(HEADER
+    # Without --catalog-build the build is recognised: GRCh38's length of chr1.
+    header = HEADER.replace("#CHROM", "##contig=<ID=chr1,length=248956422>\n#CHROM") if build is None else HEADER
+    far = "1" if build == "b37" else "chr1"
+    vcf.write_text(header
                    + f"{chromosome}\t{start + 1}\tat_locus\tC\t<STR>\t.\tPASS\tEND={start + 1}\tGT\t0/1\n"
-                   + "chr1\t1000\tfar_away\tC\t<STR>\t.\tPASS\tEND=1010\tGT\t0/1\n")
+                   + f"{far}\t1000\tfar_away\tC\t<STR>\t.\tPASS\tEND=1010\tGT\t0/1\n")
     done = callfold("filter-repeats", "--repeats", str(vcf), *(["--catalog-build", build] if build else []))
     assert done.returncode == 0, done.stderr
     filtered = tmp_path / "sample.repeats_filtered.vcf"
@@ -428,3 +423,47 @@ def test_interrupt_exits_130_without_a_traceback(tmp_path):
     assert stdout == ""
     assert stderr.splitlines()[-1] == "callfold: interrupted"
     assert "Traceback" not in stderr
+
+
+# (arguments, exit status, what the one error line or the log says): builds that must match.
+BUILD_CASES = {
+    "unify-naming-differs": (["unify", "--sv", "sv.vcf", "--cnv", "cnv_grch37.vcf"], 1, "naming"),
+    "unify-mismatch-allowed": (["unify", "--sv", "sv.vcf", "--cnv", "cnv_grch37.vcf", "--allow-build-mismatch"],
+                               0, "WARNING"),
+    "filter-auto-b37": (["filter-repeats", "--repeats", "repeats_grch37.vcf"], 0, "b37"),
+    "filter-auto-cannot-tell": (["filter-repeats", "--repeats", "repeats_reference_calls.vcf"], 1,
+                                "cannot tell the genome build"),
+    "filter-explicit-build-wins": (["filter-repeats", "--repeats", "repeats_reference_calls.vcf",
+                                    "--catalog-build", "hg38"], 0, ""),
+    "filter-catalog-of-other-build": (["filter-repeats", "--repeats", "repeats_grch37.vcf", "--catalog-build", "hg19"],
+                                      1, "naming"),
+    "filter-mismatch-allowed": (["filter-repeats", "--repeats", "repeats_grch37.vcf", "--catalog-build", "hg19",
+                                 "--allow-build-mismatch"], 0, "WARNING"),
+}
+
+
+@pytest.mark.parametrize("case", BUILD_CASES)
+def test_inputs_of_different_builds_are_refused_unless_allowed(data_copy, tmp_path, case):
+    arguments, status, said = BUILD_CASES[case]
+    names = {name: data_copy(name) for name in arguments if name.endswith(".vcf")}
+    output = tmp_path / "out" / "result.vcf.gz"
+    output.parent.mkdir()
+    done = callfold(*[names.get(a, a) for a in arguments], "--output", str(output))
+    assert done.returncode == status, done.stderr
+    if status == 0:
+        assert done.stdout.split() == [str(output)] and output.exists()
+        with pysam.VariantFile(str(output)) as kept:
+            records = list(kept)
+        # The recognised build's catalog keeps the GRCh37 repeat calls; another build's keeps none.
+        assert bool(records) == (case != "filter-mismatch-allowed")
+        assert said in done.stderr
+    else:
+        assert len(error_lines(done.stderr)) == 1 and said in error_lines(done.stderr)[0]
+        assert os.listdir(output.parent) == []
+
+
+def test_auto_build_needs_a_file_not_stdin(data_copy):
+    repeats_vcf = data_copy("repeats.vcf")
+    with open(repeats_vcf) as stdin:
+        done = callfold("filter-repeats", "--repeats", "-", stdin=stdin)
+    assert done.returncode == 2 and "--catalog-build" in done.stderr

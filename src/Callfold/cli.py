@@ -32,12 +32,8 @@ from Callfold._progress_line import ProgressLine
 
 PROG = "callfold"
 
-# Shipped catalog file per genome build, beside the default one.
-CATALOG_FILES = {
-    "hg38": "STRchive-disease-loci.hg38.TRGT.bed",
-    "hg19": "STRchive-disease-loci.hg19.TRGT.bed",
-    "t2t": "STRchive-disease-loci.T2T-chm13.TRGT.bed",
-}
+# --catalog-build's default: the build recognised from the repeat VCF's header.
+AUTO_BUILD = "auto"
 INDEX_SUFFIXES = (".tbi", ".csi")
 # "-" as an input is read through this name: the readers take a path, and it reads stdin once.
 STDIN = "-"
@@ -48,7 +44,7 @@ CLOSED_STDOUT_STATUS = 128 + signal.SIGPIPE
 
 TOP_EXAMPLES = """\
 example:
-  callfold filter-repeats --repeats sample.repeats.vcf.gz --catalog-build hg38
+  callfold filter-repeats --repeats sample.repeats.vcf.gz
   callfold unify --output sample.unified.vcf.gz --sv sample.sv.vcf.gz --cnv sample.cnv.vcf.gz \\
       --repeats sample.repeats_filtered.vcf --roh sample.roh.bed --index
 
@@ -67,9 +63,12 @@ example:
 
 FILTER_EXAMPLES = """\
 example:
-  callfold filter-repeats --repeats sample.repeats.vcf.gz --catalog-build hg38
+  callfold filter-repeats --repeats sample.repeats.vcf.gz
 
-  writes sample.repeats_filtered.vcf beside the input and prints its path.
+  recognises the VCF's genome build, writes the records at the loci of that build's
+  shipped catalog to sample.repeats_filtered.vcf beside the input, and prints its path.
+
+  callfold filter-repeats --repeats sample.repeats.vcf.gz --catalog-build b37
 
   callfold filter-repeats --repeats sample.repeats.vcf.gz --output sample.kept.vcf.gz --index
   zcat sample.repeats.vcf.gz | callfold filter-repeats --repeats - > kept.vcf
@@ -124,10 +123,6 @@ def thread_count(value: str) -> int:
     return count
 
 
-def catalog_path(build: str) -> str:
-    return os.path.join(os.path.dirname(repeats.default_repeat_catalog_path()), CATALOG_FILES[build])
-
-
 def build_parser() -> argparse.ArgumentParser:
     # -v/-q are accepted before and after the subcommand; SUPPRESS keeps a
     # subcommand's unset default from overwriting what was given before it.
@@ -171,6 +166,9 @@ def build_parser() -> argparse.ArgumentParser:
     unify.add_argument("--index", action="store_true",
                        help="also write the index (.tbi, or .csi where positions exceed its range)")
     unify.add_argument("--csi", action="store_true", help="write a .csi index (implies --index)")
+    unify.add_argument("--allow-build-mismatch", action="store_true",
+                       help="unify inputs that name chromosomes differently or give a contig other lengths "
+                            "(different reference builds) with a warning, instead of failing")
     unify.set_defaults(handler=run_unify, check=check_unify, parser=unify)
 
     filtering = add_command(
@@ -183,9 +181,11 @@ def build_parser() -> argparse.ArgumentParser:
                            help="tandem-repeat VCF, plain or bgzipped (- reads stdin)")
     catalog = filtering.add_mutually_exclusive_group()
     catalog.add_argument("--catalog", metavar="BED", type=file_name,
-                         help="catalog BED (default: the shipped GRCh38 catalog)")
-    catalog.add_argument("--catalog-build", choices=sorted(CATALOG_FILES),
-                         help="use the shipped catalog of this genome build")
+                         help="catalog BED (default: the shipped catalog of the VCF's build)")
+    catalog.add_argument("--catalog-build", choices=[AUTO_BUILD, *repeats.CATALOG_BUILDS], default=AUTO_BUILD,
+                         help="use the shipped catalog of this genome build; auto (the default) recognises the "
+                              "build from the VCF's ##contig lengths, ##reference or ##assembly lines and "
+                              "chromosome names, and fails when it cannot tell")
     filtering.add_argument("--engine", choices=[repeats.BUILTIN, repeats.BEDTOOLS],
                            help=f"intersection engine (default: {repeats.BUILTIN})")
     filtering.add_argument("--output", metavar="VCF", type=output_name,
@@ -195,6 +195,10 @@ def build_parser() -> argparse.ArgumentParser:
     filtering.add_argument("--index", action="store_true",
                            help="also write the index of a .gz output (.tbi, or .csi where positions exceed its range)")
     filtering.add_argument("--csi", action="store_true", help="write a .csi index of a .gz output (implies --index)")
+    filtering.add_argument("--allow-build-mismatch", action="store_true",
+                           help="filter with a catalog whose chromosome naming differs from the VCF's, or keep "
+                                "nothing when no record lies on a catalog chromosome, with a warning, instead "
+                                "of failing")
     filtering.set_defaults(handler=run_filter_repeats, check=check_filter_repeats, parser=filtering)
     return parser
 
@@ -216,6 +220,8 @@ def check_unify(args: argparse.Namespace) -> str | None:
 def check_filter_repeats(args: argparse.Namespace) -> str | None:
     if args.repeats == STDIN and args.catalog == STDIN:
         return "only one input can be read from stdin (-), not --repeats and --catalog"
+    if args.repeats == STDIN and args.catalog is None and args.catalog_build == AUTO_BUILD:
+        return "the build of a VCF read from stdin cannot be recognised before it is read: give --catalog-build or --catalog"
     if (args.index or args.csi) and (args.output is None or args.output == STDIN or not args.output.endswith(".gz")):
         return "--index and --csi need an --output file whose name ends in .gz"
     return None
@@ -315,7 +321,8 @@ def run_unify(args: argparse.Namespace, progress: ProgressLine | None) -> list[s
         unsorted = os.path.join(scratch, "unified.vcf" if to_stdout else os.path.basename(final)[: -len(".gz")])
         result = unifier._run_with(sort, unsorted, sv_path=reading_path(args.sv), cnv_path=reading_path(args.cnv),
                                    repeat_path=reading_path(args.repeats), roh_bed_path=reading_path(args.roh),
-                                   skip_svtype=args.skip_svtype, drop_sv_filters=tuple(args.drop_sv_filter))
+                                   skip_svtype=args.skip_svtype, drop_sv_filters=tuple(args.drop_sv_filter),
+                                   allow_build_mismatch=args.allow_build_mismatch)
         if result is None:
             raise CommandFailed("nothing to unify: none of the SV, CNV and repeat inputs holds a record "
                                 "(see the warnings above)")
@@ -332,8 +339,24 @@ def written_index(compressed: str) -> str:
     raise CommandFailed(f"{compressed}: no index was written beside it")
 
 
+def chosen_catalog(args: argparse.Namespace) -> str:
+    """--catalog, or the shipped catalog of the build given or recognised."""
+    if args.catalog:
+        return args.catalog
+    build = args.catalog_build
+    if build == AUTO_BUILD:
+        if not os.path.exists(args.repeats):
+            raise CommandFailed(f"{args.repeats}: the repeat VCF does not exist")
+        build, evidence = repeats.recognise_build(args.repeats)
+        if build is None:
+            raise CommandFailed(f"{args.repeats}: cannot tell the genome build ({evidence}); "
+                                "give --catalog-build or --catalog")
+        logging.info("Repeat VCF %s is on %s (%s)", args.repeats, build, evidence)
+    return repeats.catalog_path(build)
+
+
 def run_filter_repeats(args: argparse.Namespace, progress: ProgressLine | None) -> list[str]:
-    catalog = args.catalog or catalog_path(args.catalog_build or "hg38")
+    catalog = chosen_catalog(args)
     output = args.output or (STDIN if args.repeats == STDIN else repeats._filtered_repeat_path(args.repeats))
     to_stdout = output == STDIN
     compressed = not to_stdout and output.endswith(".gz")
@@ -346,7 +369,7 @@ def run_filter_repeats(args: argparse.Namespace, progress: ProgressLine | None) 
         name = "filtered.vcf" if to_stdout else os.path.basename(output)
         plain = os.path.join(scratch, name[: -len(".gz")] if compressed else name)
         result = repeats.filter_repeats_vcf(reading_path(args.repeats), reading_path(catalog), engine=args.engine,
-                                            output_path=plain)
+                                            output_path=plain, allow_build_mismatch=args.allow_build_mismatch)
         if result is None:
             missing = catalog if args.repeats == STDIN or os.path.exists(args.repeats) else args.repeats
             what = "repeat VCF" if missing == args.repeats else "catalog BED"
