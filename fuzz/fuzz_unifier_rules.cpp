@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/errors.hpp"
-#include "common/text_lines.hpp"
+#include "common/line_stream.hpp"
 #include "fuzz_input_file.hpp"
 #include "unifier/chromosome_names.hpp"
 #include "unifier/cnv_rule.hpp"

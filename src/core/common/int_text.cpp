@@ -7,6 +7,20 @@
 namespace callfold {
 
 IntText parse_int_text(std::string_view text) {
+    // Plain runs of ASCII digits, by far the most common form, are read without
+    // the whitespace, sign and underscore handling; 18 digits cannot overflow.
+    if (!text.empty() && text.size() <= 18) {
+        std::int64_t value = 0;
+        bool digits = true;
+        for (const char c : text) {
+            if (c < '0' || c > '9') {
+                digits = false;
+                break;
+            }
+            value = value * 10 + (c - '0');
+        }
+        if (digits) return {IntText::Status::ok, value};
+    }
     const std::string_view body = strip_whitespace(text);
     std::size_t i = 0;
     bool negative = false;

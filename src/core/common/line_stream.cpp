@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/line_stream.hpp"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -241,6 +243,24 @@ std::string LineStream::read_rest() {
     std::string rest(text_.data() + pos_, checked_ - pos_);
     pos_ = checked_;
     return rest;
+}
+
+}  // namespace callfold
+
+namespace callfold {
+
+TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint) {
+    TextLines result;
+    {
+        LineStream stream(std::move(source), compression);
+        try {
+            result.text = stream.take_rest(size_hint);
+        } catch (...) {
+            rethrow_read_error(stream, "", 0);
+        }
+    }
+    result.lines = split_lines(std::string_view(result.text.data(), result.text.size()));
+    return result;
 }
 
 }  // namespace callfold

@@ -1,7 +1,7 @@
 #include "common/output_guard.hpp"
 
 #include "common/errors.hpp"
-#include "common/same_file.hpp"
+#include "common/file_status.hpp"
 
 namespace callfold {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/structured_line.hpp"
+#include "common/vcf_text.hpp"
 
 namespace callfold::compression {
 

@@ -1,6 +1,7 @@
 #include "compression/record_usage.hpp"
 
-#include "common/vcf_fields.hpp"
+#include "common/vcf_text.hpp"
+#include "common/tab_columns.hpp"
 #include "compression/declaration_lines.hpp"
 #include "compression/header_lines.hpp"
 
@@ -26,7 +27,7 @@ RecordUsage::RecordUsage(const std::vector<std::string>& header, bool remember_r
 }
 
 void RecordUsage::scan(std::string_view record) {
-    if (!record.empty() && record.back() == '\n') record.remove_suffix(1);
+    record = without_line_end(record);
     const LineColumns<format_column + 1> columns(record);
     if (columns.count() > alt_column) scan_alt(columns[alt_column]);
     if (columns.count() > filter_column) scan_filter(columns[filter_column]);

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::compression {
 namespace {

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "common/vcf_fields.hpp"
+#include "common/vcf_text.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -155,7 +156,7 @@ std::int64_t format_length(std::string_view format, std::string_view samples) {
 }  // namespace
 
 IndexSpan vcf_index_span(std::string_view record) {
-    if (!record.empty() && record.back() == '\n') record.remove_suffix(1);
+    record = without_line_end(record);
     const LineColumns<format_field + 1> column(record);
     IndexSpan span{0, 1};
     if (column.count() > pos_field) {

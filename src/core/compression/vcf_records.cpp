@@ -4,12 +4,13 @@
 #include <limits>
 #include <utility>
 
+#include "common/vcf_text.hpp"
 #include "common/input_location.hpp"
 #include "common/int_text.hpp"
 #include "common/line_stream.hpp"
-#include "common/path_text.hpp"
+#include "common/file_status.hpp"
 #include "common/whitespace.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -27,12 +28,12 @@ std::string quoted(std::string_view text) {
 
 void VcfRecordCollector::add_line(std::string_view line) {
     ++line_number_;
-    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    line = without_line_end(line);
     const std::string_view stripped = strip_whitespace(line);
     if (stripped.empty()) return;  // blank lines carry nothing
     if (stripped.front() == '#') {
         const std::string_view header = lstrip_whitespace(line);
-        if (is_column_header(header)) {
+        if (starts_column_header(header)) {
             add_column_header(header);
         } else {
             // Meta lines after records (files run together, a line appended
@@ -118,7 +119,7 @@ void VcfRecordCollector::check_columns(std::uint64_t line_number, std::size_t co
                                              std::to_string(header_columns_));
 }
 
-bool is_column_header(std::string_view header_line) { return header_line.starts_with("#CHROM"); }
+
 
 VcfRecords read_vcf_records(const std::string& path) {
     LineStream reader(path, Compression::detect);

@@ -18,7 +18,7 @@ namespace callfold::compression {
 
 // True for the column header line ("#CHROM..."): the one header line that is
 // not meta-information.
-bool is_column_header(std::string_view header_line);
+
 
 struct VcfRecords {
     // Header lines other than the column header, in input order wherever they

@@ -16,7 +16,7 @@
 #include "common/output_file.hpp"
 #include "common/system_io.hpp"
 #include "repeats/output_guard.hpp"
-#include "common/path_text.hpp"
+#include "common/file_status.hpp"
 
 extern char** environ;
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "common/output_file.hpp"
-#include "common/path_text.hpp"
+#include "common/file_status.hpp"
 #include "repeats/catalog.hpp"
 #include "repeats/catalog_index.hpp"
 #include "repeats/output_guard.hpp"

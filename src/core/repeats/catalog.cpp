@@ -2,14 +2,15 @@
 
 #include <algorithm>
 
+#include "common/vcf_text.hpp"
 #include "common/errors.hpp"
 #include "common/input_location.hpp"
 #include "common/int_text.hpp"
 #include "common/whitespace.hpp"
 #include "common/line_stream.hpp"
-#include "common/path_text.hpp"
+#include "common/file_status.hpp"
 #include "common/string_map.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::repeats {
 namespace {
@@ -47,7 +48,7 @@ Catalog read_bed_intervals(const std::string& bed_path) {
         for (;; ++lines_read) {
             if (!read_located(reader, &LineStream::next, line, "catalog BED", lines_read)) break;
             if (is_skipped_prefix(line) || strip_whitespace(line).empty()) continue;
-            const LineColumns<3> column(strip_trailing_newlines(line));
+            const LineColumns<3> column(without_line_end(line));
             if (column.count() < 3) continue;
             const IntText start = parse_int_text(column[1]);
             const IntText end = parse_int_text(column[2]);

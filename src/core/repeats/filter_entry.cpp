@@ -2,7 +2,7 @@
 
 #include "common/errors.hpp"
 #include "common/input_location.hpp"
-#include "common/path_text.hpp"
+#include "common/file_status.hpp"
 #include "compression/durable_file.hpp"
 #include "repeats/bedtools_engine.hpp"
 #include "repeats/builtin_engine.hpp"

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
+#include "common/vcf_text.hpp"
 #include "common/errors.hpp"
 #include "common/whitespace.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::unifier {
 namespace {
@@ -13,10 +14,6 @@ constexpr std::size_t info_column = 7;
 constexpr std::size_t format_column = 8;
 constexpr std::size_t first_sample_column = 9;
 
-std::string_view without_terminator(std::string_view text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
 
 }  // namespace
 
@@ -47,7 +44,7 @@ bool is_valid_cnv_line(std::string_view line) {
     const std::vector<std::string_view> values = split_fields(sample, ':');
     if (gt_index >= values.size()) throw MissingField(gt_index, values.size());
     // The genotype is judged without the line terminator that a last column carries.
-    return without_terminator(values[gt_index]) != "./.";
+    return without_line_end(values[gt_index], LineEnd::newline_or_return) != "./.";
 }
 
 }  // namespace callfold::unifier

@@ -1,5 +1,5 @@
 // The vocabulary shared by the whole unifier: file-type keys in reading order
-// and the VCF column header that marks where an input's records begin.
+// and the names of the ROH input's formats.
 #pragma once
 
 #include <array>
@@ -14,14 +14,10 @@ inline constexpr std::size_t file_type_count = 4;
 
 inline constexpr std::array<std::string_view, file_type_count> file_type_keys = {"sv", "cnv", "repeats", "roh"};
 
-// The nine fixed column names; searched for as a substring, so a column header
-// with sample columns contains it and a sites-only one does not.
-inline constexpr std::string_view vcf_column_header = "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT";
 
 // How an input is named where an error is located in it: "cnv input".
 inline std::string input_name(std::string_view file_type) { return std::string(file_type) + " input"; }
 
-inline bool holds_column_header(std::string_view line) { return line.find(vcf_column_header) != std::string_view::npos; }
 
 inline constexpr std::string_view roh_format_auto = "auto";
 inline constexpr std::string_view roh_format_bed = "bed";

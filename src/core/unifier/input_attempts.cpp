@@ -1,6 +1,6 @@
 #include "unifier/input_attempts.hpp"
 
-#include "common/path_text.hpp"
+#include "common/file_status.hpp"
 
 namespace callfold::unifier {
 

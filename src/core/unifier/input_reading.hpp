@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/text_lines.hpp"
+#include "common/line_stream.hpp"
 #include "common/log_sink.hpp"
 #include "unifier/file_types.hpp"
 

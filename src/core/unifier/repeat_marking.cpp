@@ -1,7 +1,7 @@
 #include "unifier/repeat_marking.hpp"
 
 #include "common/errors.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::unifier {
 namespace {

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "common/vcf_text.hpp"
 #include "common/errors.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 #include "unifier/sections.hpp"
 
 namespace callfold::unifier {
@@ -61,7 +62,7 @@ bool columns_agree(const std::vector<std::string_view>& appended, const std::vec
 }  // namespace
 
 std::vector<std::string_view> sample_column_names(std::string_view column_header_line) {
-    std::string_view text = strip_trailing_newlines(column_header_line);
+    std::string_view text = without_line_end(column_header_line);
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     const std::vector<std::string_view> fields = split_fields(text);
     if (fields.size() <= format_index + 1) return {};
@@ -74,9 +75,9 @@ void refuse_mismatched_sample_columns(const LinesByType& lines, const RecordOpti
     // The donor's column header by the writer's own rule: the first line holding "#CHROM".
     const std::vector<std::string_view>& donor_lines = *lines[*donor];
     const std::size_t header_lines = vcf_header_line_count(donor_lines);
-    if (header_lines == 0 || !ends_vcf_header(donor_lines[header_lines - 1])) return;
+    if (header_lines == 0 || !mentions_column_header(donor_lines[header_lines - 1])) return;
     const std::vector<std::string_view> donor_names = sample_column_names(donor_lines[header_lines - 1]);
-    const bool donor_has_format = count_fields(strip_trailing_newlines(donor_lines[header_lines - 1])) > format_index;
+    const bool donor_has_format = count_fields(without_line_end(donor_lines[header_lines - 1])) > format_index;
 
     for (const AppendedSection& section : appended_sections(lines, options)) {
         if (!contributes_records(section)) continue;

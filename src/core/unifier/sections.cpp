@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
+#include "common/vcf_text.hpp"
 #include "common/whitespace.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 #include "unifier/input_reading.hpp"
 #include "unifier/roh_input.hpp"
 
@@ -33,7 +34,7 @@ std::vector<AppendedSection> appended_sections(const LinesByType& lines, const R
             continue;
         }
         for (std::size_t i = 0; i < input.size(); ++i) {
-            if (!holds_column_header(input[i])) continue;
+            if (!holds_sample_column_header(input[i])) continue;
             sections.push_back({type, false, shape, input[i], std::span(input).subspan(i + 1)});
             break;
         }
@@ -55,6 +56,6 @@ std::string_view section_record_chromosome(const AppendedSection& section, std::
     return roh_record_chromosome(line, section.roh_shape);
 }
 
-std::string_view vcf_chromosome(std::string_view line) { return LineColumns<1>(strip_trailing_newlines(line))[0]; }
+std::string_view vcf_chromosome(std::string_view line) { return LineColumns<1>(without_line_end(line))[0]; }
 
 }  // namespace callfold::unifier

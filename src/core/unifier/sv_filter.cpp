@@ -3,7 +3,8 @@
 #include <set>
 #include <unordered_set>
 
-#include "common/vcf_fields.hpp"
+#include "common/vcf_text.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::unifier {
 namespace {
@@ -19,7 +20,7 @@ bool filter_has_token(std::string_view filter, const std::unordered_set<std::str
 // A record (not a header line) whose FILTER field carries one of `tokens`.
 bool is_removed(std::string_view line, const std::unordered_set<std::string_view>& tokens) {
     if (!line.empty() && line.front() == '#') return false;
-    const LineColumns<filter_column + 1> columns(strip_trailing_newlines(line));
+    const LineColumns<filter_column + 1> columns(without_line_end(line));
     return columns.count() > filter_column && filter_has_token(columns[filter_column], tokens);
 }
 

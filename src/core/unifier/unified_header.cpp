@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/structured_line.hpp"
+#include "common/vcf_text.hpp"
 #include "unifier/sections.hpp"
 
 namespace callfold::unifier {
@@ -134,7 +134,7 @@ void UnifiedHeader::write_donor_line(std::string_view line, const LineOut& out) 
         out(line);
         return;
     }
-    if (ends_vcf_header(line)) {
+    if (mentions_column_header(line)) {
         write_appended_declarations(out);
         done_ = true;
         out(line);

@@ -1,5 +1,6 @@
 #include "unifier/unified_writer.hpp"
 
+#include "common/vcf_text.hpp"
 #include "common/input_location.hpp"
 #include "common/output_file.hpp"
 #include "unifier/chromosome_names.hpp"
@@ -49,11 +50,9 @@ void refuse_unusable_roh_input(const LinesByType& lines, const RecordOptions& op
 
 }  // namespace
 
-bool ends_vcf_header(std::string_view line) { return line.find("#CHROM") != std::string_view::npos; }
-
 std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i)
-        if (ends_vcf_header(lines[i])) return i + 1;
+        if (mentions_column_header(lines[i])) return i + 1;
     return lines.size();
 }
 
@@ -86,7 +85,7 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
             }
             write_terminated(out, written);
         }
-        if (!reading_content && holds_column_header(written)) reading_content = true;
+        if (!reading_content && holds_sample_column_header(written)) reading_content = true;
     }
     if (!reading_content)
         log(LogLevel::warning, "No vcf header for given %s file", {std::string(file_type)});

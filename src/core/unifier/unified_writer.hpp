@@ -28,12 +28,8 @@ using LinesByType = std::array<const std::vector<std::string_view>*, file_type_c
 // Receives the output one line at a time.
 using LineOut = std::function<void(std::string_view)>;
 
-// Whether `line` ends a VCF's header: the first line that contains "#CHROM"
-// (anywhere in it) is the header's last.
-bool ends_vcf_header(std::string_view line);
-
 // How many leading lines make the header: up to and including the first line
-// that ends it; all of them when none does.
+// that mentions the column header (common/vcf_text.hpp); all of them when none does.
 std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines);
 
 // Appends one input's records (never its header) to `out`. Every line written

@@ -1,4 +1,4 @@
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold {
 
@@ -15,11 +15,6 @@ std::size_t count_fields(std::string_view line, char separator) {
         return true;
     });
     return separators + 1;
-}
-
-std::string_view strip_trailing_newlines(std::string_view line) {
-    while (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    return line;
 }
 
 }  // namespace callfold

@@ -92,7 +92,4 @@ std::vector<std::string_view> split_fields(std::string_view line, char separator
 // Number of fields of `line` (one more than its separators).
 std::size_t count_fields(std::string_view line, char separator = '\t');
 
-// `line` without every trailing "\n".
-std::string_view strip_trailing_newlines(std::string_view line);
-
 }  // namespace callfold

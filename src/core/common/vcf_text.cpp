@@ -1,12 +1,23 @@
-#include "common/structured_line.hpp"
+#include "common/vcf_text.hpp"
 
 namespace callfold {
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for_each_line(text, [&lines](std::string_view line) { lines.push_back(line); });
+    return lines;
+}
+
+std::string_view without_line_end(std::string_view line, LineEnd kind) {
+    const bool returns = kind == LineEnd::newline_or_return;
+    while (!line.empty() && (line.back() == '\n' || (returns && line.back() == '\r'))) line.remove_suffix(1);
+    return line;
+}
 
 StructuredFields::StructuredFields(std::string_view line, std::string_view prefix) {
     if (!line.starts_with(prefix)) return;
     of_kind_ = true;
-    body_ = line.substr(prefix.size());
-    while (!body_.empty() && (body_.back() == '\n' || body_.back() == '\r')) body_.remove_suffix(1);
+    body_ = without_line_end(line.substr(prefix.size()), LineEnd::newline_or_return);
     if (!body_.empty() && body_.back() == '>') body_.remove_suffix(1);
 }
 
@@ -38,12 +49,12 @@ bool StructuredFields::next(StructuredField& field) {
     return true;
 }
 
-bool structured_id(std::string_view line, std::string_view prefix, std::string& id) {
+bool structured_value(std::string_view line, std::string_view prefix, std::string_view key, std::string& value) {
     StructuredFields fields(line, prefix);
     StructuredField field;
     while (fields.next(field)) {
-        if (field.key == "ID") {
-            id = std::move(field.value);
+        if (field.key == key) {
+            value = std::move(field.value);
             return true;
         }
     }
