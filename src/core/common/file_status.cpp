@@ -39,9 +39,6 @@ std::size_t regular_file_size(const std::string& path) {
     return static_cast<std::size_t>(info.st_size);
 }
 
-}  // namespace callfold
-
-namespace callfold {
 namespace {
 
 std::string current_directory() {

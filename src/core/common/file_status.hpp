@@ -23,11 +23,8 @@ bool is_regular_file(const std::string& path);
 // Size in bytes of the regular file at `path`; 0 when it is not one or cannot be examined.
 std::size_t regular_file_size(const std::string& path);
 
-}  // namespace callfold
-
 // Whether two paths name one existing file, however they are spelled: the same
 // text, "d/sub/../x", a symbolic link or a hard link all resolve to one inode.
-namespace callfold {
 
 // The host's absolute, normalised form of `path` (relative to the working
 // directory; ".", ".." and repeated separators resolved lexically).

@@ -245,10 +245,6 @@ std::string LineStream::read_rest() {
     return rest;
 }
 
-}  // namespace callfold
-
-namespace callfold {
-
 TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint) {
     TextLines result;
     {

@@ -99,10 +99,7 @@ inline bool read_located(LineStream& stream, bool (LineStream::*read)(std::strin
     }
 }
 
-}  // namespace callfold
-
 // A whole text file read into memory at once and cut into lines.
-namespace callfold {
 
 // The text lives in one heap buffer, so the views stay valid when TextLines moves.
 struct TextLines {

@@ -13,16 +13,19 @@ namespace callfold {
 
 // ---- Lines ----------------------------------------------------------------
 
+// Length of the first line of `text` with its "\n" (all of it without one).
+inline std::size_t first_line_length(std::string_view text) {
+    const void* newline = std::memchr(text.data(), '\n', text.size());
+    return newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - text.data()) + 1 : text.size();
+}
+
 // Calls each(line) for every line of `text`, each with its "\n" (the last may lack it).
 template <class Each>
 void for_each_line(std::string_view text, Each&& each) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
-        const std::size_t end =
-            found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1 : text.size();
-        each(text.substr(start, end - start));
-        start = end;
+    while (!text.empty()) {
+        const std::size_t length = first_line_length(text);
+        each(text.substr(0, length));
+        text.remove_prefix(length);
     }
 }
 

@@ -15,7 +15,7 @@
 #include "common/progress.hpp"
 #include "common/output_file.hpp"
 #include "common/system_io.hpp"
-#include "repeats/output_guard.hpp"
+#include "common/output_guard.hpp"
 #include "common/file_status.hpp"
 
 extern char** environ;

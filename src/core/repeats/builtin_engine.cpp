@@ -8,9 +8,9 @@
 #include "common/file_status.hpp"
 #include "repeats/catalog.hpp"
 #include "repeats/catalog_index.hpp"
-#include "repeats/output_guard.hpp"
+#include "common/output_guard.hpp"
 #include "repeats/vcf_lines.hpp"
-#include "repeats/vcf_source.hpp"
+#include "repeats/vcf_lines.hpp"
 
 namespace callfold::repeats {
 

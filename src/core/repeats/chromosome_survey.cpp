@@ -6,7 +6,7 @@
 
 #include "repeats/catalog_index.hpp"
 #include "repeats/vcf_lines.hpp"
-#include "repeats/vcf_source.hpp"
+#include "repeats/vcf_lines.hpp"
 
 namespace callfold::repeats {
 

@@ -10,7 +10,7 @@
 #include "repeats/chromosome_survey.hpp"
 #include "repeats/executable_lookup.hpp"
 #include "repeats/output_name.hpp"
-#include "repeats/output_guard.hpp"
+#include "common/output_guard.hpp"
 
 namespace callfold::repeats {
 namespace {

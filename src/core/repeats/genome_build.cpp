@@ -12,7 +12,7 @@
 #include "common/file_status.hpp"
 #include "common/tab_columns.hpp"
 #include "repeats/vcf_lines.hpp"
-#include "repeats/vcf_source.hpp"
+#include "repeats/vcf_lines.hpp"
 
 namespace callfold::repeats {
 namespace {

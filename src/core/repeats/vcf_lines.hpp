@@ -4,20 +4,23 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/line_stream.hpp"
+#include "common/vcf_text.hpp"
 #include "common/whitespace.hpp"
 #include "repeats/record_span.hpp"
 
 namespace callfold::repeats {
 
-// Length of the first line of `text` with its "\n" (all of it without one).
-inline std::size_t first_line_length(std::string_view text) {
-    const void* newline = std::memchr(text.data(), '\n', text.size());
-    return newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - text.data()) + 1 : text.size();
+// A reader over the whole text of the repeat VCF at `path`: every gzip member in
+// turn when the file starts with the gzip magic number (BGZF included), whatever
+// its name, else the plain text.
+inline std::unique_ptr<LineStream> open_vcf_text(const std::string& path) {
+    return std::make_unique<LineStream>(path, Compression::detect);
 }
 
 // Calls on_header(line) for each header line and on_record(line, span) for

@@ -1,7 +1,7 @@
 #include "unifier/whole_job.hpp"
 
 #include "common/input_location.hpp"
-#include "unifier/output_guard.hpp"
+#include "common/output_guard.hpp"
 
 namespace callfold::unifier {
 
@@ -9,7 +9,10 @@ bool unify_files(const InputPaths& paths, const std::string& output_path,
                  const std::vector<std::string>& drop_sv_filters, const RecordOptions& options, const LogSink& log) {
     const InputLines inputs = read_struct_lines(paths, drop_sv_filters, log);
     // Read errors come first; the output is checked before it is opened.
-    refuse_unified_output_over_inputs(output_path, paths);
+    std::vector<KeyedInput> present;
+    for (std::size_t type = 0; type < file_type_count; ++type)
+        if (paths[type]) present.push_back({file_type_keys[type], *paths[type]});
+    refuse_unified_output_over_inputs(output_path, present);
     LinesByType lines{};
     for (std::size_t type = 0; type < file_type_count; ++type)
         if (inputs[type]) lines[type] = &inputs[type]->lines;
