@@ -9,11 +9,11 @@
 #include "common/line_stream.hpp"
 #include "fuzz_input_file.hpp"
 #include "unifier/chromosome_names.hpp"
-#include "unifier/cnv_rule.hpp"
-#include "unifier/repeat_marking.hpp"
+#include "unifier/record_rules.hpp"
+#include "unifier/record_rules.hpp"
 #include "unifier/roh_input.hpp"
 #include "unifier/sample_columns.hpp"
-#include "unifier/sv_filter.hpp"
+#include "unifier/record_rules.hpp"
 #include "unifier/unified_writer.hpp"
 
 namespace u = callfold::unifier;

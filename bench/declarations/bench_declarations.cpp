@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/parallel_ranges.hpp"
 #include "compression/declarations.hpp"
 #include "compression/vcf_records.hpp"
 

@@ -9,7 +9,7 @@
 #include "operations.hpp"
 #include "options.hpp"
 #include "unifier/input_reading.hpp"
-#include "unifier/sv_filter.hpp"
+#include "unifier/record_rules.hpp"
 
 namespace callfold::py {
 

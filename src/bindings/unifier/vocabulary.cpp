@@ -2,7 +2,7 @@
 #include "vocabulary.hpp"
 
 #include "host/py_text.hpp"
-#include "unifier/file_types.hpp"
+#include "unifier/input_reading.hpp"
 
 namespace callfold::py {
 

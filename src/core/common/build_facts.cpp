@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/int_text.hpp"
+#include "common/text_rules.hpp"
 #include "common/vcf_text.hpp"
 
 namespace callfold {

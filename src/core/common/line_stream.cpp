@@ -12,7 +12,7 @@
 
 #include "common/input_location.hpp"
 #include "common/interruption.hpp"
-#include "common/utf8.hpp"
+#include "common/text_rules.hpp"
 
 namespace callfold {
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/byte_buffer.hpp"
+#include "common/byte_source.hpp"
 #include "common/byte_source.hpp"
 #include "common/errors.hpp"
 #include "common/gzip_members.hpp"

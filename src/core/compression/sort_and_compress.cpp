@@ -9,7 +9,7 @@
 #include "compression/durable_file.hpp"
 #include "compression/declarations.hpp"
 #include "compression/declarations.hpp"
-#include "compression/record_order.hpp"
+#include "compression/vcf_records.hpp"
 #include "compression/vcf_index.hpp"
 #include "compression/vcf_records.hpp"
 

@@ -2,6 +2,7 @@
 // standard output copied into the output file.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,12 @@ std::vector<std::string> bedtools_arguments(const std::string& repeat_path, cons
 // the child is terminated and reaped before Interrupted is thrown.
 void intersect_with_bedtools(const std::string& repeat_path, const std::string& bed_path,
                              const std::string& output_path);
+
+// Finding a program on the search path the way the host's shutil.which does.
+
+// The first "<dir>/<name>" over the directories of PATH (the system's default
+// path when PATH is unset, nothing when it is empty) that is a regular file the
+// process may execute. Searched afresh on every call.
+std::optional<std::string> find_executable(const std::string& name);
 
 }  // namespace callfold::repeats

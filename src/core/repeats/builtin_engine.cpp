@@ -7,10 +7,10 @@
 #include "common/output_file.hpp"
 #include "common/file_status.hpp"
 #include "repeats/catalog.hpp"
-#include "repeats/catalog_index.hpp"
+#include "repeats/catalog.hpp"
 #include "common/output_guard.hpp"
-#include "repeats/vcf_lines.hpp"
-#include "repeats/vcf_lines.hpp"
+#include "repeats/record_span.hpp"
+#include "repeats/record_span.hpp"
 
 namespace callfold::repeats {
 

@@ -11,8 +11,8 @@
 #include "common/build_facts.hpp"
 #include "common/file_status.hpp"
 #include "common/tab_columns.hpp"
-#include "repeats/vcf_lines.hpp"
-#include "repeats/vcf_lines.hpp"
+#include "repeats/record_span.hpp"
+#include "repeats/record_span.hpp"
 
 namespace callfold::repeats {
 namespace {
@@ -60,7 +60,6 @@ std::string lowered(std::string_view text) {
     std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
 }
-
 
 // What the header says, read once.
 struct HeaderEvidence {

@@ -5,8 +5,8 @@
 
 #include "common/vcf_text.hpp"
 #include "common/byte_scan.hpp"
-#include "common/int_text.hpp"
-#include "common/utf8.hpp"
+#include "common/text_rules.hpp"
+#include "common/text_rules.hpp"
 #include "common/tab_columns.hpp"
 
 namespace callfold::repeats {

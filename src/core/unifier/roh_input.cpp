@@ -5,10 +5,10 @@
 #include "common/vcf_text.hpp"
 #include "common/errors.hpp"
 #include "common/input_location.hpp"
-#include "common/int_text.hpp"
-#include "common/whitespace.hpp"
+#include "common/text_rules.hpp"
+#include "common/text_rules.hpp"
 #include "common/tab_columns.hpp"
-#include "unifier/file_types.hpp"
+#include "unifier/input_reading.hpp"
 
 namespace callfold::unifier {
 namespace {

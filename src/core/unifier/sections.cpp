@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/vcf_text.hpp"
-#include "common/whitespace.hpp"
+#include "common/text_rules.hpp"
 #include "common/tab_columns.hpp"
 #include "unifier/input_reading.hpp"
 #include "unifier/roh_input.hpp"

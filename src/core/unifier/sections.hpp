@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "unifier/file_types.hpp"
+#include "unifier/input_reading.hpp"
 #include "unifier/roh_input.hpp"
 #include "unifier/unified_writer.hpp"
 

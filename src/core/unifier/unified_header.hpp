@@ -13,7 +13,7 @@
 
 #include "common/log_sink.hpp"
 #include "common/string_map.hpp"
-#include "unifier/file_types.hpp"
+#include "unifier/input_reading.hpp"
 #include "unifier/unified_writer.hpp"
 
 namespace callfold::unifier {

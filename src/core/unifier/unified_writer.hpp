@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/log_sink.hpp"
-#include "unifier/file_types.hpp"
-#include "unifier/repeat_marking.hpp"
+#include "unifier/input_reading.hpp"
+#include "unifier/record_rules.hpp"
 
 namespace callfold::unifier {
 
@@ -48,5 +48,13 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 // reference build than the donor, which is otherwise warned of.
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log);
+
+// The unification job from paths to the written unified file, without the
+// host: read every present input, check the output name, write the file.
+
+// True when the unified file was written at `output_path`; false when nothing
+// could donate a header (the empty file is left, as unify_lines leaves it).
+bool unify_files(const InputPaths& paths, const std::string& output_path,
+                 const std::vector<std::string>& drop_sv_filters, const RecordOptions& options, const LogSink& log);
 
 }  // namespace callfold::unifier
