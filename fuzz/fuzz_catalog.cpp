@@ -5,7 +5,6 @@
 #include "common/errors.hpp"
 #include "fuzz_input_file.hpp"
 #include "repeats/catalog.hpp"
-#include "repeats/catalog.hpp"
 
 namespace r = callfold::repeats;
 using callfold::fuzz::require;

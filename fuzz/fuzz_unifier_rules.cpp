@@ -8,12 +8,9 @@
 #include "common/errors.hpp"
 #include "common/line_stream.hpp"
 #include "fuzz_input_file.hpp"
-#include "unifier/chromosome_names.hpp"
-#include "unifier/record_rules.hpp"
+#include "unifier/sections.hpp"
 #include "unifier/record_rules.hpp"
 #include "unifier/roh_input.hpp"
-#include "unifier/sample_columns.hpp"
-#include "unifier/record_rules.hpp"
 #include "unifier/unified_writer.hpp"
 
 namespace u = callfold::unifier;
@@ -82,8 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     by_type[u::FileType::cnv] = &lines;
     by_type[u::FileType::roh] = &lines;
     try {
-        u::refuse_mismatched_sample_columns(by_type, options);
-        u::check_build_agreement(by_type, options, callfold::discard_log);
+        const u::Layout layout = u::unified_layout(by_type, options);
+        u::refuse_mismatched_sample_columns(by_type, layout);
+        u::check_build_agreement(by_type, layout, options, callfold::discard_log);
     } catch (const callfold::ValueError&) {
     } catch (const callfold::InputLocation& where) {
         callfold::fuzz::require_located<callfold::ValueError>(where);

@@ -5,7 +5,6 @@
 #include "operations.hpp"
 #include "options.hpp"
 #include "unifier/record_rules.hpp"
-#include "unifier/record_rules.hpp"
 #include "unifier/roh_input.hpp"
 
 namespace callfold::py {

@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "common/errors.hpp"
-#include "common/file_status.hpp"
-#include "common/file_status.hpp"
 
 namespace callfold {
 namespace {

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "common/byte_source.hpp"
-#include "common/byte_source.hpp"
 #include "common/deflate.hpp"
 
 namespace callfold {

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/line_stream.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

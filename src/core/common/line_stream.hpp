@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "common/byte_source.hpp"
-#include "common/byte_source.hpp"
 #include "common/errors.hpp"
 #include "common/gzip_members.hpp"
 #include "common/vcf_text.hpp"

@@ -4,9 +4,6 @@
 #include <cstring>
 #include <limits>
 
-#include "common/text_rules.hpp"
-#include "common/text_rules.hpp"
-#include "common/text_rules.hpp"
 
 namespace callfold {
 

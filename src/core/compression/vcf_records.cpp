@@ -14,7 +14,6 @@
 #include "common/tab_columns.hpp"
 #include "common/text_rules.hpp"
 #include "common/vcf_text.hpp"
-#include "compression/vcf_records.hpp"
 
 namespace callfold::compression {
 namespace {

@@ -19,7 +19,6 @@
 #include "common/output_guard.hpp"
 #include "common/progress.hpp"
 #include "common/system_io.hpp"
-#include "repeats/bedtools_engine.hpp"
 
 extern char** environ;
 

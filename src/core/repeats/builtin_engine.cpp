@@ -7,9 +7,7 @@
 #include "common/output_file.hpp"
 #include "common/file_status.hpp"
 #include "repeats/catalog.hpp"
-#include "repeats/catalog.hpp"
 #include "common/output_guard.hpp"
-#include "repeats/record_span.hpp"
 #include "repeats/record_span.hpp"
 
 namespace callfold::repeats {

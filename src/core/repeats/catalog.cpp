@@ -13,10 +13,7 @@
 #include "common/system_io.hpp"
 #include "common/tab_columns.hpp"
 #include "common/vcf_text.hpp"
-#include "common/text_rules.hpp"
 #include "compression/durable_file.hpp"
-#include "repeats/catalog.hpp"
-#include "repeats/catalog.hpp"
 
 namespace callfold::repeats {
 namespace {

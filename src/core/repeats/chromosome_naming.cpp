@@ -6,8 +6,6 @@
 #include <string_view>
 
 #include "common/errors.hpp"
-#include "repeats/chromosome_naming.hpp"
-#include "repeats/chromosome_naming.hpp"
 #include "repeats/record_span.hpp"
 
 namespace callfold::repeats {

@@ -14,7 +14,6 @@
 #include "common/log_sink.hpp"
 #include "common/string_map.hpp"
 #include "repeats/catalog.hpp"
-#include "repeats/catalog.hpp"
 #include "repeats/record_span.hpp"
 
 namespace callfold::repeats {

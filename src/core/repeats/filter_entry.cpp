@@ -11,7 +11,6 @@
 #include "repeats/builtin_engine.hpp"
 #include "repeats/catalog.hpp"
 #include "repeats/chromosome_naming.hpp"
-#include "repeats/filter_entry.hpp"
 
 namespace callfold::repeats {
 namespace {

@@ -12,7 +12,6 @@
 #include "common/file_status.hpp"
 #include "common/tab_columns.hpp"
 #include "repeats/record_span.hpp"
-#include "repeats/record_span.hpp"
 
 namespace callfold::repeats {
 namespace {

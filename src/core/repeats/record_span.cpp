@@ -6,7 +6,6 @@
 #include "common/vcf_text.hpp"
 #include "common/byte_scan.hpp"
 #include "common/text_rules.hpp"
-#include "common/text_rules.hpp"
 #include "common/tab_columns.hpp"
 
 namespace callfold::repeats {

@@ -5,7 +5,6 @@
 #include "common/file_status.hpp"
 #include "common/input_location.hpp"
 #include "common/text_rules.hpp"
-#include "unifier/input_reading.hpp"
 #include "unifier/record_rules.hpp"
 
 namespace callfold::unifier {

@@ -8,9 +8,6 @@
 #include "common/tab_columns.hpp"
 #include "common/text_rules.hpp"
 #include "common/vcf_text.hpp"
-#include "unifier/record_rules.hpp"
-#include "unifier/record_rules.hpp"
-#include "unifier/record_rules.hpp"
 
 namespace callfold::unifier {
 namespace {

@@ -6,7 +6,6 @@
 #include "common/errors.hpp"
 #include "common/input_location.hpp"
 #include "common/text_rules.hpp"
-#include "common/text_rules.hpp"
 #include "common/tab_columns.hpp"
 #include "unifier/input_reading.hpp"
 
