@@ -6,7 +6,7 @@
 
 #include "common/parallel_ranges.hpp"
 #include "compression/bgzf_writer.hpp"
-#include "compression/durable_file.hpp"
+#include "common/output_file.hpp"
 #include "compression/declarations.hpp"
 #include "compression/vcf_records.hpp"
 #include "compression/vcf_index.hpp"

@@ -13,7 +13,7 @@
 #include "common/system_io.hpp"
 #include "common/tab_columns.hpp"
 #include "common/vcf_text.hpp"
-#include "compression/durable_file.hpp"
+#include "common/output_file.hpp"
 
 namespace callfold::repeats {
 namespace {

@@ -6,9 +6,8 @@
 #include "common/file_status.hpp"
 #include "common/input_location.hpp"
 #include "common/output_guard.hpp"
-#include "compression/durable_file.hpp"
-#include "repeats/bedtools_engine.hpp"
-#include "repeats/builtin_engine.hpp"
+#include "common/output_file.hpp"
+#include "repeats/engines.hpp"
 #include "repeats/catalog.hpp"
 #include "repeats/chromosome_naming.hpp"
 
