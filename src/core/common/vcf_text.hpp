@@ -39,6 +39,17 @@ enum class LineEnd { newline, newline_or_return };
 // `line` without every trailing terminator byte of `kind`.
 std::string_view without_line_end(std::string_view line, LineEnd kind = LineEnd::newline);
 
+// ---- Columns ----------------------------------------------------------
+
+// The fixed columns of a record line, counted from 0; samples follow FORMAT.
+inline constexpr std::size_t pos_column = 1;
+inline constexpr std::size_t ref_column = 3;
+inline constexpr std::size_t alt_column = 4;
+inline constexpr std::size_t filter_column = 6;
+inline constexpr std::size_t info_column = 7;
+inline constexpr std::size_t format_column = 8;
+inline constexpr std::size_t first_sample_column = 9;
+
 // ---- The column header ----------------------------------------------------
 
 inline constexpr std::string_view column_header_start = "#CHROM";

@@ -354,15 +354,6 @@ void UsedIds::merge(const UsedIds& later) {
     }
 }
 
-namespace {
-
-constexpr std::size_t alt_column = 4;
-constexpr std::size_t filter_column = 6;
-constexpr std::size_t info_column = 7;
-constexpr std::size_t format_column = 8;
-
-}  // namespace
-
 RecordUsage::RecordUsage(const std::vector<std::string>& header, bool remember_recent)
     : info_(remember_recent), format_(remember_recent), filter_(remember_recent), alt_(remember_recent) {
     std::string id;

@@ -10,15 +10,6 @@
 #include "common/vcf_text.hpp"
 
 namespace callfold::unifier {
-namespace {
-
-constexpr std::size_t filter_column = 6;
-constexpr std::size_t info_column = 7;
-constexpr std::size_t format_column = 8;
-constexpr std::size_t first_sample_column = 9;
-
-}  // namespace
-
 bool is_valid_cnv_line(std::string_view line) {
     if (!line.empty() && line.front() == '#') return true;
     // A blank line is no record; it is kept like the empty text and dropped later

@@ -74,7 +74,6 @@ std::string_view vcf_chromosome(std::string_view line) { return LineColumns<1>(w
 
 namespace {
 
-constexpr std::size_t format_index = 8;
 constexpr std::size_t names_shown = 3;
 
 // Quoted, so that a difference of case or a stray blank shows.
@@ -128,8 +127,8 @@ std::vector<std::string_view> sample_column_names(std::string_view column_header
     std::string_view text = without_line_end(column_header_line);
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     const std::vector<std::string_view> fields = split_fields(text);
-    if (fields.size() <= format_index + 1) return {};
-    return {fields.begin() + format_index + 1, fields.end()};
+    if (fields.size() <= format_column + 1) return {};
+    return {fields.begin() + format_column + 1, fields.end()};
 }
 
 void refuse_mismatched_sample_columns(const LinesByType& lines, const Layout& layout) {
@@ -140,7 +139,7 @@ void refuse_mismatched_sample_columns(const LinesByType& lines, const Layout& la
     const std::size_t header_lines = layout.donor_header_lines;
     if (header_lines == 0 || !mentions_column_header(donor_lines[header_lines - 1])) return;
     const std::vector<std::string_view> donor_names = sample_column_names(donor_lines[header_lines - 1]);
-    const bool donor_has_format = count_fields(without_line_end(donor_lines[header_lines - 1])) > format_index;
+    const bool donor_has_format = count_fields(without_line_end(donor_lines[header_lines - 1])) > format_column;
 
     for (const AppendedSection& section : layout.appended) {
         if (!contributes_records(section)) continue;
