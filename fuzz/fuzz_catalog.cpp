@@ -5,7 +5,6 @@
 #include "common/errors.hpp"
 #include "fuzz_input_file.hpp"
 #include "repeats/catalog.hpp"
-#include "repeats/overlap_index.hpp"
 
 namespace r = callfold::repeats;
 using callfold::fuzz::require;

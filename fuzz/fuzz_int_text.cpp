@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/int_text.hpp"
+#include "common/text_rules.hpp"
 #include "fuzz_input_file.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

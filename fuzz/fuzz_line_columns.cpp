@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/byte_scan.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/tab_columns.hpp"
 #include "fuzz_input_file.hpp"
 
 namespace d = callfold::byte_scan_detail;

@@ -5,7 +5,6 @@
 
 #include "common/errors.hpp"
 #include "common/line_stream.hpp"
-#include "common/text_lines.hpp"
 #include "fuzz_input_file.hpp"
 
 namespace {

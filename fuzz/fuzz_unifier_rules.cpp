@@ -6,14 +6,11 @@
 #include <vector>
 
 #include "common/errors.hpp"
-#include "common/text_lines.hpp"
+#include "common/line_stream.hpp"
 #include "fuzz_input_file.hpp"
-#include "unifier/chromosome_names.hpp"
-#include "unifier/cnv_rule.hpp"
-#include "unifier/repeat_marking.hpp"
+#include "unifier/sections.hpp"
+#include "unifier/record_rules.hpp"
 #include "unifier/roh_input.hpp"
-#include "unifier/sample_columns.hpp"
-#include "unifier/sv_filter.hpp"
 #include "unifier/unified_writer.hpp"
 
 namespace u = callfold::unifier;
@@ -82,8 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     by_type[u::FileType::cnv] = &lines;
     by_type[u::FileType::roh] = &lines;
     try {
-        u::refuse_mismatched_sample_columns(by_type, options);
-        u::check_build_agreement(by_type, options, callfold::discard_log);
+        const u::Layout layout = u::unified_layout(by_type, options);
+        u::refuse_mismatched_sample_columns(by_type, layout);
+        u::check_build_agreement(by_type, layout, options, callfold::discard_log);
     } catch (const callfold::ValueError&) {
     } catch (const callfold::InputLocation& where) {
         callfold::fuzz::require_located<callfold::ValueError>(where);

@@ -2,6 +2,8 @@
 // (round robin, so that a busy moment of a shared machine falls on all of them),
 // and checks that every way declares the same lines.
 //   bench_declarations PATH [ROUNDS]
+// The thread count is set as every caller sets it (a ThreadCap); the recent-ID
+// list through the switch the scan keeps for this driver alone.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -10,10 +12,26 @@
 #include <string>
 #include <vector>
 
-#include "compression/missing_declarations.hpp"
+#include "common/parallel_ranges.hpp"
+#include "compression/declarations.hpp"
 #include "compression/vcf_records.hpp"
 
 namespace c = callfold::compression;
+
+// Defined beside the scan; the product leaves it true.
+namespace callfold::compression {
+extern bool declaration_scan_remembers_recent_ids;
+}
+
+namespace {
+
+// How the records are scanned; the result is the same either way.
+struct DeclarationScan {
+    bool remember_recent;  // a short list of the latest IDs looked up
+    unsigned threads;      // at most; one below 200,000 records
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -28,7 +46,7 @@ int main(int argc, char** argv) {
 
     struct Way {
         const char* name;
-        c::DeclarationScan how;
+        DeclarationScan how;
         std::vector<double> seconds;
         std::vector<double> cpu_seconds;  // of every thread
         std::vector<std::string> lines;
@@ -43,7 +61,9 @@ int main(int argc, char** argv) {
         for (Way& way : ways) {
             const auto start = std::chrono::steady_clock::now();
             const std::clock_t cpu_start = std::clock();
-            way.lines = c::missing_declarations(records.meta, records, way.how);
+            c::declaration_scan_remembers_recent_ids = way.how.remember_recent;
+            const callfold::ThreadCap cap(way.how.threads);
+            way.lines = c::missing_declarations(records.meta, records);
             way.cpu_seconds.push_back(static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC);
             way.seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         }

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/utf8.hpp"
+#include "common/text_rules.hpp"
 
 namespace callfold::py {
 namespace {

@@ -8,7 +8,7 @@
 #include "host/py_text.hpp"
 #include "host/py_interrupts.hpp"
 #include "host/py_paths.hpp"
-#include "repeats/vcf_source.hpp"
+#include "repeats/record_span.hpp"
 
 namespace callfold::py::repeats {
 namespace {

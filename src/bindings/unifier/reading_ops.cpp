@@ -1,6 +1,7 @@
 // get_lines, is_empty, drop_sv_records_by_filter, read_struct_lines.
 #include <nanobind/nanobind.h>
 
+#include "common/vcf_text.hpp"
 #include "host/py_interrupts.hpp"
 #include "host/py_logging.hpp"
 #include "host/py_paths.hpp"
@@ -8,7 +9,7 @@
 #include "operations.hpp"
 #include "options.hpp"
 #include "unifier/input_reading.hpp"
-#include "unifier/sv_filter.hpp"
+#include "unifier/record_rules.hpp"
 
 namespace callfold::py {
 
@@ -28,17 +29,14 @@ namespace {
 
 // Appends each line of `run` (each with its "\n", the last may lack it) as a str.
 void append_lines(nb::list& list, std::string_view run) {
-    while (!run.empty()) {
-        const std::size_t newline = run.find('\n');
-        const std::size_t length = newline == std::string_view::npos ? run.size() : newline + 1;
-        PyObject* text = PyUnicode_FromStringAndSize(run.data(), static_cast<Py_ssize_t>(length));
+    for_each_line(run, [&list](std::string_view line) {
+        PyObject* text = PyUnicode_FromStringAndSize(line.data(), static_cast<Py_ssize_t>(line.size()));
         if (text == nullptr || PyList_Append(list.ptr(), text) != 0) {
             Py_XDECREF(text);
             throw nb::python_error();
         }
         Py_DECREF(text);
-        run.remove_prefix(length);
-    }
+    });
 }
 
 }  // namespace

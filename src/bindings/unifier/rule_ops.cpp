@@ -4,8 +4,7 @@
 #include "host/py_text.hpp"
 #include "operations.hpp"
 #include "options.hpp"
-#include "unifier/cnv_rule.hpp"
-#include "unifier/repeat_marking.hpp"
+#include "unifier/record_rules.hpp"
 #include "unifier/roh_input.hpp"
 
 namespace callfold::py {

@@ -8,7 +8,7 @@
 #include "host/py_text.hpp"
 #include "operations.hpp"
 #include "options.hpp"
-#include "unifier/whole_job.hpp"
+#include "unifier/unified_writer.hpp"
 
 namespace callfold::py {
 namespace {

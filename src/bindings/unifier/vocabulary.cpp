@@ -1,7 +1,8 @@
+#include "common/vcf_text.hpp"
 #include "vocabulary.hpp"
 
 #include "host/py_text.hpp"
-#include "unifier/file_types.hpp"
+#include "unifier/input_reading.hpp"
 
 namespace callfold::py {
 
@@ -13,7 +14,7 @@ void def_constants(nb::module_& m) {
     m.attr("REPEATS") = to_str(keys[FileType::repeats]);
     m.attr("ROH") = to_str(keys[FileType::roh]);
     m.attr("FILE_TYPES") = nb::make_tuple(m.attr("SV"), m.attr("CNV"), m.attr("REPEATS"), m.attr("ROH"));
-    m.attr("_VCF_COLUMN_HEADER") = to_str(unifier::vcf_column_header);
+    m.attr("_VCF_COLUMN_HEADER") = to_str(sample_column_header);
 }
 
 void def_roh_format(nb::module_& m) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "common/vcf_text.hpp"
 #include "host/py_interrupts.hpp"
 #include "host/py_logging.hpp"
 #include "host/py_paths.hpp"
@@ -22,7 +23,7 @@ void def_vcf_header_from_lines(nb::module_& m) {
             for (nb::handle line : vcf_lines) {
                 const std::string_view text = utf8_view(line, "line");
                 header.append(text);
-                if (unifier::ends_vcf_header(text)) break;
+                if (mentions_column_header(text)) break;
             }
             return to_str(header);
         },

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "common/int_text.hpp"
+#include "common/text_rules.hpp"
+#include "common/vcf_text.hpp"
 
 namespace callfold {
 namespace {
@@ -35,20 +36,6 @@ bool is_primary_refseq(std::string_view name) {
     return number >= 1 && number <= 24;
 }
 
-// The value of `key=` among a ##contig line's comma-separated fields.
-std::string_view contig_field(std::string_view fields, std::string_view key) {
-    std::size_t start = 0;
-    while (start <= fields.size()) {
-        const std::size_t comma = fields.find(',', start);
-        const std::string_view field = fields.substr(start, comma == std::string_view::npos ? fields.npos : comma - start);
-        if (field.size() > key.size() && field.starts_with(key) && field[key.size()] == '=')
-            return field.substr(key.size() + 1);
-        if (comma == std::string_view::npos) break;
-        start = comma + 1;
-    }
-    return {};
-}
-
 }  // namespace
 
 std::optional<ChromosomeStyle> chromosome_style(std::string_view name) {
@@ -59,14 +46,13 @@ std::optional<ChromosomeStyle> chromosome_style(std::string_view name) {
 }
 
 std::optional<ContigLine> parse_contig_line(std::string_view line) {
-    if (!line.starts_with(contig_prefix)) return std::nullopt;
-    std::string_view fields = line.substr(contig_prefix.size());
-    fields = fields.substr(0, fields.find_first_of(">\r\n"));
-    const std::string_view id = contig_field(fields, "ID");
-    if (id.empty()) return std::nullopt;
-    ContigLine contig{id, std::nullopt};
-    const IntText length = parse_int_text(contig_field(fields, "length"));
-    if (length.ok()) contig.length = length.value;
+    ContigLine contig;
+    if (!structured_id(line, contig_prefix, contig.id) || contig.id.empty()) return std::nullopt;
+    std::string length;
+    if (structured_value(line, contig_prefix, "length", length)) {
+        const IntText parsed = parse_int_text(length);
+        if (parsed.ok()) contig.length = parsed.value;
+    }
     return contig;
 }
 

@@ -22,9 +22,10 @@ enum class ChromosomeStyle { chr = 0, bare = 1, refseq = 2 };
 // nothing for any other name (alternate contigs, decoys, unplaced scaffolds).
 std::optional<ChromosomeStyle> chromosome_style(std::string_view name);
 
-// A "##contig=<...>" line's ID and length (nothing when it gives none).
+// A "##contig=<...>" line's ID and length (nothing when it gives none), read
+// as every structured header line is (common/vcf_text.hpp).
 struct ContigLine {
-    std::string_view id;
+    std::string id;
     std::optional<std::int64_t> length;
 };
 std::optional<ContigLine> parse_contig_line(std::string_view line);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/utf8.hpp"
+#include "common/text_rules.hpp"
 
 namespace callfold {
 

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "common/byte_buffer.hpp"
 #include "common/byte_source.hpp"
 #include "common/deflate.hpp"
 

@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <cstring>
 
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "common/input_location.hpp"
 #include "common/interruption.hpp"
-#include "common/utf8.hpp"
+#include "common/text_rules.hpp"
 
 namespace callfold {
 namespace {
@@ -241,6 +242,20 @@ std::string LineStream::read_rest() {
     std::string rest(text_.data() + pos_, checked_ - pos_);
     pos_ = checked_;
     return rest;
+}
+
+TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint) {
+    TextLines result;
+    {
+        LineStream stream(std::move(source), compression);
+        try {
+            result.text = stream.take_rest(size_hint);
+        } catch (...) {
+            rethrow_read_error(stream, "", 0);
+        }
+    }
+    result.lines = split_lines(std::string_view(result.text.data(), result.text.size()));
+    return result;
 }
 
 }  // namespace callfold

@@ -9,11 +9,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "common/errors.hpp"
-#include "common/byte_buffer.hpp"
 #include "common/byte_source.hpp"
+#include "common/errors.hpp"
 #include "common/gzip_members.hpp"
+#include "common/vcf_text.hpp"
 
 namespace callfold {
 
@@ -96,5 +97,18 @@ inline bool read_located(LineStream& stream, bool (LineStream::*read)(std::strin
         rethrow_read_error(stream, input, delivered_lines);
     }
 }
+
+// A whole text file read into memory at once and cut into lines.
+
+// The text lives in one heap buffer, so the views stay valid when TextLines moves.
+struct TextLines {
+    ByteBuffer text;
+    std::vector<std::string_view> lines;  // views into text, each with its "\n" (the last may lack it)
+};
+
+// Reads all of `source` (see LineStream for decoding and newlines);
+// `size_hint` is about how large the text will be. An error while reading
+// (DecodeError, GzipError, OsError) comes located at its line.
+TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint);
 
 }  // namespace callfold

@@ -1,28 +1,30 @@
 // Refusing an output path that would truncate or replace one of the inputs the
-// output is computed from. Each caller states when two paths name one file and
-// words the refusal itself.
+// output is computed from, for each output the system writes over its inputs.
 #pragma once
 
-#include <cstddef>
-#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace callfold {
 
-// When an output path counts as naming an input.
-enum class PathIdentity {
-    existing_file,  // both exist and are one file (same device and inode)
-    file_or_path,   // one existing file, or else the same normalised absolute path
+// One input of a unified file: its type's key ("sv") and its path.
+struct KeyedInput {
+    std::string_view key;
+    std::string path;
 };
 
-// Receives the index of the output and of the input found to be one file, and
-// gives the message of the refusal.
-using OutputClashMessage = std::function<std::string(std::size_t output, std::size_t input)>;
+// The unified file is truncated when it is opened and later replaced by its
+// compressed form (`output_path` + ".gz"): throws ValueError when either name
+// is the same file as an input that exists (same path, "..", symbolic or hard
+// link). A missing input may share the name: only a file that exists can be
+// destroyed.
+void refuse_unified_output_over_inputs(const std::string& output_path, const std::vector<KeyedInput>& inputs);
 
-// Throws ValueError with message(output, input) for the first input, in order,
-// that any output names under `identity` (the outputs tried in order for each input).
-void refuse_output_over_inputs(const std::vector<std::string>& outputs, const std::vector<std::string>& inputs,
-                               PathIdentity identity, const OutputClashMessage& message);
+// The filtered repeat VCF: throws ValueError when `output_path` names the
+// repeat VCF or the catalog: the same file, or (where either does not exist)
+// the same normalised absolute path.
+void refuse_filtered_output_over_inputs(const std::string& repeat_path, const std::string& bed_path,
+                                        const std::string& output_path);
 
 }  // namespace callfold

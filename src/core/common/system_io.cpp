@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "common/errors.hpp"
-#include "common/path_text.hpp"
+#include "common/file_status.hpp"
 
 namespace callfold {
 

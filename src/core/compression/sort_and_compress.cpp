@@ -6,12 +6,10 @@
 
 #include "common/parallel_ranges.hpp"
 #include "compression/bgzf_writer.hpp"
-#include "compression/durable_file.hpp"
-#include "compression/header_lines.hpp"
-#include "compression/missing_declarations.hpp"
-#include "compression/record_order.hpp"
-#include "compression/vcf_index.hpp"
+#include "common/output_file.hpp"
+#include "compression/declarations.hpp"
 #include "compression/vcf_records.hpp"
+#include "compression/vcf_index.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -83,7 +81,7 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         BgzfWriter writer(output.file(), output.temp_path(), bgzf_threads_for(total), options.level);
         for (const std::string_view line : header) writer.write(line);
         std::optional<VcfIndexBuilder> indexer;
-        if (indexing) indexer.emplace(writer.uncompressed_size(), records, spans, header, options.csi);
+        if (indexing) indexer.emplace(records, spans, header, options.csi);
         for (std::size_t i = 0; i < order.size(); ++i) {
             // Records are written in sorted order, from all over memory: asking
             // for a record's line and span (and, earlier still, for where the
@@ -99,8 +97,9 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
                 if (indexer) __builtin_prefetch(&spans[ahead]);
             }
             const std::string_view line = records.record(order[i]);
+            const std::uint64_t begin = writer.uncompressed_size();
             writer.write(line);
-            if (indexer) indexer->add(order[i]);
+            if (indexer) indexer->add(order[i], begin, writer.uncompressed_size());
         }
         writer.finish();
 

@@ -95,10 +95,9 @@ std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
     return spans;
 }
 
-VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records,
-                                 const std::vector<IndexSpan>& spans,
+VcfIndexBuilder::VcfIndexBuilder(const VcfRecords& records, const std::vector<IndexSpan>& spans,
                                  const std::vector<std::string_view>& header_lines, bool csi)
-    : VcfIndexBuilder(header_bytes, records, spans, shape_for(spans, header_lines, csi)) {}
+    : VcfIndexBuilder(records, spans, shape_for(spans, header_lines, csi)) {}
 
 // The CSI that htslib builds for a header whose longest contig is declared: 6
 // levels of 2^14 positions, more levels while the contig does not fit, and past
@@ -125,23 +124,19 @@ VcfIndexBuilder::Shape VcfIndexBuilder::shape_for(const std::vector<IndexSpan>& 
     return shape;
 }
 
-VcfIndexBuilder::VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records,
-                                 const std::vector<IndexSpan>& spans, Shape shape)
+VcfIndexBuilder::VcfIndexBuilder(const VcfRecords& records, const std::vector<IndexSpan>& spans, Shape shape)
     : records_(records),
       spans_(spans),
       kind_(shape.depth == 0 ? IndexKind::tbi : IndexKind::csi),
-      index_(shape.min_shift, shape.depth == 0 ? tbi_depth : shape.depth),
-      offset_(header_bytes) {}
+      index_(shape.min_shift, shape.depth == 0 ? tbi_depth : shape.depth) {}
 
-void VcfIndexBuilder::add(std::size_t i) {
+void VcfIndexBuilder::add(std::size_t i, std::uint64_t begin, std::uint64_t end) {
     const std::uint32_t contig = records_.contig[i];
     if (names_.empty() || contig != last_contig_) {
         names_.push_back(records_.contigs[contig]);
         last_contig_ = contig;
     }
-    const std::uint64_t size = records_.start[i + 1] - records_.start[i];
-    index_.add(static_cast<std::uint32_t>(names_.size() - 1), spans_[i], offset_, offset_ + size);
-    offset_ += size;
+    index_.add(static_cast<std::uint32_t>(names_.size() - 1), spans_[i], begin, end);
 }
 
 VcfIndex VcfIndexBuilder::finish(const BgzfWriter& writer) {

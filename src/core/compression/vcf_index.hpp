@@ -1,7 +1,7 @@
 // The tabix index of the sorted VCF, built while it is written: each record's
-// span is read from the input text beforehand, its offsets come from the bytes
-// written before it, and the virtual offsets from where the writer put each
-// BGZF block, so the file is never read back.
+// span is read from the input text beforehand, its offsets are where the BGZF
+// writer put it, and the virtual offsets where the writer put each block, so the
+// file is never read back.
 #pragma once
 
 #include <cstdint>
@@ -44,16 +44,16 @@ std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records);
 // htslib would refuse to index.
 class VcfIndexBuilder {
 public:
-    // `header_bytes`: the uncompressed size of the header, where records begin;
     // `spans`: those of vcf_index_spans(records), kept by reference like the
     // records; `header_lines`: the header as written, whose "##contig" lengths
     // size a CSI as htslib sizes it.
-    VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records, const std::vector<IndexSpan>& spans,
+    VcfIndexBuilder(const VcfRecords& records, const std::vector<IndexSpan>& spans,
                     const std::vector<std::string_view>& header_lines, bool csi);
 
-    // Record `i` of the records, as it is written, in file order (the records of
-    // each CHROM together, by POS).
-    void add(std::size_t i);
+    // Record `i` of the records, in file order (the records of each CHROM
+    // together, by POS), which the writer put at its uncompressed bytes
+    // [begin, end) (BgzfWriter::uncompressed_size before and after).
+    void add(std::size_t i, std::uint64_t begin, std::uint64_t end);
 
     // The index, once `writer` (which wrote the header and the records) has finished.
     VcfIndex finish(const BgzfWriter& writer);
@@ -63,8 +63,7 @@ private:
         int min_shift;
         int depth;
     };
-    VcfIndexBuilder(std::uint64_t header_bytes, const VcfRecords& records, const std::vector<IndexSpan>& spans,
-                    Shape shape);
+    VcfIndexBuilder(const VcfRecords& records, const std::vector<IndexSpan>& spans, Shape shape);
     // TBI (depth 0) or the CSI's window size and depth.
     static Shape shape_for(const std::vector<IndexSpan>& spans, const std::vector<std::string_view>& header_lines,
                            bool csi);
@@ -73,7 +72,6 @@ private:
     const std::vector<IndexSpan>& spans_;
     IndexKind kind_;
     BinningIndex index_;
-    std::uint64_t offset_;  // uncompressed offset of the next record
     std::vector<std::string> names_;  // reference names in file order
     std::uint32_t last_contig_ = 0;    // the contig of names_.back()
 };

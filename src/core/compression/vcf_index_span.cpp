@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <limits>
 
-#include "common/vcf_fields.hpp"
+#include "common/vcf_text.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::compression {
 namespace {
 
-constexpr std::size_t pos_field = 1;
-constexpr std::size_t ref_field = 3;
-constexpr std::size_t alt_field = 4;
-constexpr std::size_t info_field = 7;
-constexpr std::size_t format_field = 8;
 // Readers look at no more ALT alleles than this.
 constexpr std::size_t most_alt_alleles = 65535;
 constexpr std::int64_t most = std::numeric_limits<std::int64_t>::max();
@@ -155,28 +151,28 @@ std::int64_t format_length(std::string_view format, std::string_view samples) {
 }  // namespace
 
 IndexSpan vcf_index_span(std::string_view record) {
-    if (!record.empty() && record.back() == '\n') record.remove_suffix(1);
-    const LineColumns<format_field + 1> column(record);
+    record = without_line_end(record);
+    const LineColumns<format_column + 1> column(record);
     IndexSpan span{0, 1};
-    if (column.count() > pos_field) {
-        const std::int64_t pos = c_integer(column[pos_field], true);
+    if (column.count() > pos_column) {
+        const std::int64_t pos = c_integer(column[pos_column], true);
         span = {pos < 1 ? 0 : pos - 1, pos < 1 ? 1 : pos};
     }
-    std::int64_t length = column.count() > ref_field ? static_cast<std::int64_t>(column[ref_field].size()) : 0;
+    std::int64_t length = column.count() > ref_column ? static_cast<std::int64_t>(column[ref_column].size()) : 0;
 
     std::string_view value;
-    if (column.count() > info_field) {
-        const std::string_view info = column[info_field];
+    if (column.count() > info_column) {
+        const std::string_view info = column[info_column];
         if (info_value(info, "END=", value) && !value.starts_with('.')) {
             const std::int64_t end = c_integer(value, true);
             if (end > span.beg) span.end = std::max(span.end, end);
         }
         // Only a symbolic ALT allele can make SVLEN or LEN count.
-        const std::string_view alt = column[alt_field];
+        const std::string_view alt = column[alt_column];
         if (alt.find('<') != std::string_view::npos) {
             if (info_value(info, "SVLEN=", value)) length = std::max(length, svlen_length(alt, value));
-            if (column.count() > format_field && column.more() && holds_reference_block(alt))
-                length = std::max(length, format_length(column[format_field], column.rest()));
+            if (column.count() > format_column && column.more() && holds_reference_block(alt))
+                length = std::max(length, format_length(column[format_column], column.rest()));
         }
     }
     span.end = std::max(span.end, add_saturating(span.beg, length));

@@ -1,15 +1,19 @@
 #include "compression/vcf_records.hpp"
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <limits>
 #include <utility>
 
+#include "common/file_status.hpp"
 #include "common/input_location.hpp"
-#include "common/int_text.hpp"
+#include "common/interruption.hpp"
 #include "common/line_stream.hpp"
-#include "common/path_text.hpp"
-#include "common/whitespace.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/string_map.hpp"
+#include "common/tab_columns.hpp"
+#include "common/text_rules.hpp"
+#include "common/vcf_text.hpp"
 
 namespace callfold::compression {
 namespace {
@@ -27,12 +31,12 @@ std::string quoted(std::string_view text) {
 
 void VcfRecordCollector::add_line(std::string_view line) {
     ++line_number_;
-    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    line = without_line_end(line);
     const std::string_view stripped = strip_whitespace(line);
     if (stripped.empty()) return;  // blank lines carry nothing
     if (stripped.front() == '#') {
         const std::string_view header = lstrip_whitespace(line);
-        if (is_column_header(header)) {
+        if (starts_column_header(header)) {
             add_column_header(header);
         } else {
             // Meta lines after records (files run together, a line appended
@@ -118,8 +122,6 @@ void VcfRecordCollector::check_columns(std::uint64_t line_number, std::size_t co
                                              std::to_string(header_columns_));
 }
 
-bool is_column_header(std::string_view header_line) { return header_line.starts_with("#CHROM"); }
-
 VcfRecords read_vcf_records(const std::string& path) {
     LineStream reader(path, Compression::detect);
     VcfRecordCollector collector;
@@ -146,6 +148,53 @@ VcfRecords read_vcf_records(const std::string& path) {
         }
     }
     return collector.take();
+}
+
+std::vector<std::uint32_t> contig_ranks(const VcfRecords& records, const std::vector<std::string>& declared) {
+    StringMap<std::uint32_t> declared_rank;
+    for (const std::string& id : declared)
+        declared_rank.emplace(id, static_cast<std::uint32_t>(declared_rank.size()));  // first declaration wins
+    auto next_rank = static_cast<std::uint32_t>(declared_rank.size());
+    std::vector<std::uint32_t> ranks(records.contigs.size());
+    for (std::size_t i = 0; i < records.contigs.size(); ++i) {
+        const auto found = declared_rank.find(records.contigs[i]);
+        ranks[i] = found != declared_rank.end() ? found->second : next_rank++;
+    }
+    return ranks;
+}
+
+std::vector<std::uint32_t> sorted_record_order(const VcfRecords& records, const std::vector<std::uint32_t>& rank_of_contig) {
+    const std::size_t count = records.size();
+    std::uint32_t rank_count = 0;
+    for (const std::uint32_t rank : rank_of_contig) rank_count = std::max(rank_count, rank + 1);
+
+    // Stable counting sort by contig rank...
+    std::vector<std::size_t> bucket_start(static_cast<std::size_t>(rank_count) + 1, 0);
+    for (std::size_t i = 0; i < count; ++i) ++bucket_start[rank_of_contig[records.contig[i]] + 1];
+    for (std::size_t r = 0; r < rank_count; ++r) bucket_start[r + 1] += bucket_start[r];
+    std::vector<std::uint32_t> order(count);
+    {
+        std::vector<std::size_t> fill(bucket_start.begin(), bucket_start.end() - 1);
+        for (std::size_t i = 0; i < count; ++i)
+            order[fill[rank_of_contig[records.contig[i]]]++] = static_cast<std::uint32_t>(i);
+    }
+
+    // ...then by POS within each contig, where it is not in order already.
+    std::vector<std::pair<std::int64_t, std::uint32_t>> keyed;
+    for (std::size_t r = 0; r < rank_count; ++r) {
+        poll_interrupt();
+        const auto first = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r]);
+        const auto last = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r + 1]);
+        const bool in_order = std::is_sorted(
+            first, last, [&](std::uint32_t a, std::uint32_t b) { return records.pos[a] < records.pos[b]; });
+        if (in_order) continue;
+        keyed.clear();
+        for (auto it = first; it != last; ++it) keyed.emplace_back(records.pos[*it], *it);
+        std::sort(keyed.begin(), keyed.end());  // index breaks ties: input order
+        auto out = first;
+        for (const auto& entry : keyed) *out++ = entry.second;
+    }
+    return order;
 }
 
 }  // namespace callfold::compression

@@ -18,7 +18,6 @@ namespace callfold::compression {
 
 // True for the column header line ("#CHROM..."): the one header line that is
 // not meta-information.
-bool is_column_header(std::string_view header_line);
 
 struct VcfRecords {
     // Header lines other than the column header, in input order wherever they
@@ -73,5 +72,15 @@ private:
 // Reads the file at `path` (plain text, or gzip when it starts with the gzip
 // magic) as strict UTF-8 with universal newlines.
 VcfRecords read_vcf_records(const std::string& path);
+
+// The order of a sort: contigs ranked as the header declares them, records
+// by (contig rank, POS), ties kept in input order.
+
+// Rank of every contig of `records`: the IDs in `declared` first, in their
+// order, then the undeclared contigs in order of first appearance.
+std::vector<std::uint32_t> contig_ranks(const VcfRecords& records, const std::vector<std::string>& declared);
+
+// Record indices ordered by (rank of their contig, POS), ties in input order.
+std::vector<std::uint32_t> sorted_record_order(const VcfRecords& records, const std::vector<std::uint32_t>& rank_of_contig);
 
 }  // namespace callfold::compression

@@ -1,8 +1,12 @@
 #include "repeats/chromosome_naming.hpp"
 
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <string_view>
 
 #include "common/errors.hpp"
+#include "repeats/record_span.hpp"
 
 namespace callfold::repeats {
 namespace {
@@ -15,7 +19,6 @@ std::string joined(const std::vector<std::string>& names) {
     }
     return text;
 }
-
 
 }  // namespace
 
@@ -57,6 +60,43 @@ void ChromosomeNaming::report(const std::string& repeat_path, const std::string&
                          "); nothing would be kept");
     log(LogLevel::warning, "No record of %s is on a chromosome that %s names (VCF: %s; catalog: %s)",
         {PathArg{repeat_path}, PathArg{bed_path}, joined(record_examples_), joined(catalog_examples_)});
+}
+
+CatalogIndex::CatalogIndex(const Catalog& catalog) : naming_(catalog) {
+    for (std::size_t i = 0; i < catalog.chromosomes.size(); ++i)
+        by_name_.emplace(catalog.chromosomes[i], OverlapIndex(catalog.intervals[i]));
+}
+
+void CatalogIndex::look_up(std::string_view chromosome) {
+    const auto found = by_name_.find(chromosome);
+    last_ = found == by_name_.end() ? nullptr : &found->second;
+    last_name_.assign(chromosome);
+    has_last_ = true;
+    naming_.see(chromosome, last_ != nullptr);
+}
+
+bool holds_records(const std::string& path) {
+    std::unique_ptr<LineStream> source = open_vcf_text(path);
+    bool found = false;
+    for_each_vcf_line(*source, [](std::string_view) {}, [&](std::string_view, const std::optional<RecordSpan>&) {
+        found = true;
+        return false;
+    });
+    source->close();
+    return found;
+}
+
+ChromosomeNaming survey_chromosome_naming(const std::string& repeat_path, const Catalog& catalog) {
+    CatalogIndex index(catalog);
+    std::unique_ptr<LineStream> source = open_vcf_text(repeat_path);
+    for_each_vcf_line(
+        *source, [&](std::string_view header) { index.see_header_line(header); },
+        [&](std::string_view, const std::optional<RecordSpan>& span) {
+            if (span) index.find(span->chromosome);
+            return !index.naming().any_record_in_catalog();
+        });
+    source->close();
+    return index.naming();
 }
 
 }  // namespace callfold::repeats

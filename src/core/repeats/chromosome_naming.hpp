@@ -12,7 +12,9 @@
 
 #include "common/build_facts.hpp"
 #include "common/log_sink.hpp"
+#include "common/string_map.hpp"
 #include "repeats/catalog.hpp"
+#include "repeats/record_span.hpp"
 
 namespace callfold::repeats {
 
@@ -51,5 +53,49 @@ private:
     BuildFacts vcf_;
     BuildFacts catalog_;
 };
+
+// The catalog as one overlap index per chromosome, looked up by a record's
+// chromosome. Records come grouped by chromosome, so the last lookup is
+// remembered; each new lookup also tells the chromosome naming record.
+
+class CatalogIndex {
+public:
+    explicit CatalogIndex(const Catalog& catalog);
+
+    // The index of `chromosome`, or null when the catalog does not name it.
+    const OverlapIndex* find(std::string_view chromosome) {
+        if (!has_last_ || chromosome != last_name_) look_up(chromosome);
+        return last_;
+    }
+
+    bool overlaps(const RecordSpan& span) {
+        const OverlapIndex* index = find(span.chromosome);
+        return index != nullptr && index->overlaps(span.start, span.end);
+    }
+
+    const ChromosomeNaming& naming() const { return naming_; }
+    void see_header_line(std::string_view line) { naming_.see_header_line(line); }
+
+private:
+    void look_up(std::string_view chromosome);
+
+    StringMap<OverlapIndex> by_name_;
+    std::string last_name_;
+    const OverlapIndex* last_ = nullptr;
+    bool has_last_ = false;
+    ChromosomeNaming naming_;
+};
+
+// What an engine that does not read the files itself (bedtools) leaves unknown:
+// whether its output kept any record, and on which chromosomes the VCF's
+// records lie compared with the catalog's.
+
+// Whether the VCF at `path` holds a record line; reading stops at the first.
+// Throws OsError, DecodeError and GzipError.
+bool holds_records(const std::string& path);
+
+// One pass over the records of the repeat VCF, stopping at the first that lies
+// on a chromosome the catalog names. Throws OsError, DecodeError and GzipError.
+ChromosomeNaming survey_chromosome_naming(const std::string& repeat_path, const Catalog& catalog);
 
 }  // namespace callfold::repeats

@@ -7,11 +7,11 @@
 #include <memory>
 #include <string_view>
 
+#include "common/vcf_text.hpp"
 #include "common/build_facts.hpp"
-#include "common/path_text.hpp"
-#include "common/vcf_fields.hpp"
-#include "repeats/vcf_lines.hpp"
-#include "repeats/vcf_source.hpp"
+#include "common/file_status.hpp"
+#include "common/tab_columns.hpp"
+#include "repeats/record_span.hpp"
 
 namespace callfold::repeats {
 namespace {
@@ -60,11 +60,6 @@ std::string lowered(std::string_view text) {
     return out;
 }
 
-std::string_view without_terminator(std::string_view line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    return line;
-}
-
 // What the header says, read once.
 struct HeaderEvidence {
     std::optional<ContigLine> chromosome_1;  // "chr1" or "1" with its length
@@ -81,8 +76,8 @@ struct HeaderEvidence {
     }
 
     void see_header_line(std::string_view line) {
-        line = without_terminator(line);
-        if (const std::optional<ContigLine> contig = parse_contig_line(line)) {
+        line = without_line_end(line, LineEnd::newline_or_return);
+        if (std::optional<ContigLine> contig = parse_contig_line(line)) {
             see_name(contig->id);
             if (!chromosome_1 && (contig->id == "chr1" || contig->id == "1") && contig->length) {
                 chromosome_1 = contig;
@@ -127,7 +122,7 @@ RecognisedBuild recognise_build(const std::string& vcf_path) {
         for_each_vcf_line(
             *source, [&](std::string_view line) { evidence.see_header_line(line); },
             [&](std::string_view line, const std::optional<RecordSpan>&) {
-                evidence.see_name(LineColumns<1>(without_terminator(line))[0]);
+                evidence.see_name(LineColumns<1>(without_line_end(line, LineEnd::newline_or_return))[0]);
                 return !evidence.naming;  // records matter only for the naming
             });
         source->close();

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/vcf_text.hpp"
 #include "common/byte_scan.hpp"
-#include "common/int_text.hpp"
-#include "common/utf8.hpp"
-#include "common/vcf_fields.hpp"
+#include "common/text_rules.hpp"
+#include "common/tab_columns.hpp"
 
 namespace callfold::repeats {
 namespace {
@@ -23,24 +23,6 @@ std::size_t find_from(std::string_view text, std::size_t from, char separator) {
     return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : text.size();
 }
 
-// Integer text; plain runs of ASCII digits, by far the most common form, are
-// read here without the general parser's whitespace and sign handling.
-IntText parse_integer(std::string_view text) {
-    if (!text.empty() && text.size() <= 18) {
-        std::int64_t value = 0;
-        bool digits = true;
-        for (const char c : text) {
-            if (c < '0' || c > '9') {
-                digits = false;
-                break;
-            }
-            value = value * 10 + (c - '0');
-        }
-        if (digits) return {IntText::Status::ok, value};
-    }
-    return parse_int_text(text);
-}
-
 std::size_t character_count(std::string_view text) {
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x80) return utf8_length(text);
@@ -50,7 +32,7 @@ std::size_t character_count(std::string_view text) {
 std::optional<RecordSpan> span_of(const SpanColumns& column) {
     if (column.count() < span_columns) return std::nullopt;
 
-    const IntText position = parse_integer(column[1]);
+    const IntText position = parse_int_text(column[1]);
     if (!position.ok()) return std::nullopt;
     // POS - 1 cannot overflow except for the smallest 64-bit value, which no
     // real record carries; treat it as unparsable rather than wrap.
@@ -85,13 +67,13 @@ std::optional<std::int64_t> info_end(std::string_view info) {
     }
     const std::size_t value_start = entry + end_key.size();
     const std::size_t value_end = find_from(info, value_start, ';');
-    const IntText parsed = parse_integer(info.substr(value_start, value_end - value_start));
+    const IntText parsed = parse_int_text(info.substr(value_start, value_end - value_start));
     if (!parsed.ok()) return std::nullopt;
     return parsed.value;
 }
 
 std::optional<RecordSpan> record_span(std::string_view line) {
-    return span_of(SpanColumns(strip_trailing_newlines(line)));
+    return span_of(SpanColumns(without_line_end(line)));
 }
 
 std::size_t scan_record_line(std::string_view text, std::optional<RecordSpan>& span) {

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "common/vcf_text.hpp"
 #include "common/errors.hpp"
 #include "common/input_location.hpp"
-#include "common/int_text.hpp"
-#include "common/whitespace.hpp"
-#include "common/vcf_fields.hpp"
-#include "unifier/file_types.hpp"
+#include "common/text_rules.hpp"
+#include "common/tab_columns.hpp"
+#include "unifier/input_reading.hpp"
 
 namespace callfold::unifier {
 namespace {
@@ -99,7 +99,7 @@ bool is_bed_interval(std::string_view line) {
 bool roh_lines_are_bed(const std::vector<std::string_view>& lines, const std::string_view* declared) {
     if (declared != nullptr && (*declared == roh_format_bed || *declared == roh_format_bcftools_roh)) return true;
     if (declared != nullptr && *declared == roh_format_vcf) return false;
-    return std::none_of(lines.begin(), lines.end(), holds_column_header);
+    return std::none_of(lines.begin(), lines.end(), holds_sample_column_header);
 }
 
 RohShape roh_shape(const std::vector<std::string_view>& lines, const std::string_view* declared) {

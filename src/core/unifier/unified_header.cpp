@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/structured_line.hpp"
+#include "common/vcf_text.hpp"
 #include "unifier/sections.hpp"
 
 namespace callfold::unifier {
@@ -125,16 +125,15 @@ void write_declaration(const std::string& input_key, std::string_view line, Decl
 
 }  // namespace
 
-UnifiedHeader::UnifiedHeader(const LinesByType& lines, FileType donor, const RecordOptions& options,
-                             const LogSink& log)
-    : lines_(lines), donor_(donor), options_(options), log_(log) {}
+UnifiedHeader::UnifiedHeader(const LinesByType& lines, const Layout& layout, const LogSink& log)
+    : lines_(lines), layout_(layout), donor_(*layout.donor), log_(log) {}
 
 void UnifiedHeader::write_donor_line(std::string_view line, const LineOut& out) {
     if (done_) {
         out(line);
         return;
     }
-    if (ends_vcf_header(line)) {
+    if (mentions_column_header(line)) {
         write_appended_declarations(out);
         done_ = true;
         out(line);
@@ -150,7 +149,7 @@ void UnifiedHeader::write_donor_line(std::string_view line, const LineOut& out) 
 }
 
 void UnifiedHeader::write_appended_declarations(const LineOut& out) {
-    for (const AppendedSection& section : appended_sections(lines_, options_)) {
+    for (const AppendedSection& section : layout_.appended) {
         if (section.converted) continue;
         const std::vector<std::string_view>& input = *lines_[section.type];
         // The body is the tail of the input's lines, after its column header line.

@@ -13,7 +13,8 @@
 
 #include "common/log_sink.hpp"
 #include "common/string_map.hpp"
-#include "unifier/file_types.hpp"
+#include "unifier/input_reading.hpp"
+#include "unifier/sections.hpp"
 #include "unifier/unified_writer.hpp"
 
 namespace callfold::unifier {
@@ -22,7 +23,8 @@ inline constexpr std::size_t declaration_kind_count = 5;
 
 class UnifiedHeader {
 public:
-    UnifiedHeader(const LinesByType& lines, FileType donor, const RecordOptions& options, const LogSink& log);
+    // `layout.donor` is set.
+    UnifiedHeader(const LinesByType& lines, const Layout& layout, const LogSink& log);
 
     // Writes the next line of the donor's header as it stands (a wrong GT
     // declaration corrected); before the line that ends it, the appended inputs'
@@ -39,8 +41,8 @@ private:
     void write_appended_declarations(const LineOut& out);
 
     const LinesByType& lines_;
+    const Layout& layout_;
     const FileType donor_;
-    const RecordOptions& options_;
     const LogSink& log_;
     bool done_ = false;
     std::array<StringMap<Declared>, declaration_kind_count> declared_;

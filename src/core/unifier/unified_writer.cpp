@@ -2,11 +2,11 @@
 
 #include "common/input_location.hpp"
 #include "common/output_file.hpp"
-#include "unifier/chromosome_names.hpp"
-#include "unifier/cnv_rule.hpp"
-#include "unifier/roh_input.hpp"
-#include "unifier/sample_columns.hpp"
+#include "common/output_guard.hpp"
+#include "common/vcf_text.hpp"
 #include "unifier/sections.hpp"
+#include "unifier/record_rules.hpp"
+#include "unifier/roh_input.hpp"
 #include "unifier/unified_header.hpp"
 
 namespace callfold::unifier {
@@ -39,29 +39,17 @@ auto apply_rule(std::string_view file_type, std::size_t index, std::string_view 
     }
 }
 
-// An ROH input that detection cannot place, or `bcftools roh` regions of several
-// samples, is refused before the output is opened.
-void refuse_unusable_roh_input(const LinesByType& lines, const RecordOptions& options) {
-    if (!lines[FileType::roh] || !header_donor(lines)) return;
-    if (roh_input_shape(*lines[FileType::roh], options) == RohShape::bcftools_roh)
-        refuse_several_roh_samples(*lines[FileType::roh]);
+// An ROH input whose `bcftools roh` regions hold several samples is refused
+// before the output is opened.
+void refuse_unusable_roh_input(const LinesByType& lines, const Layout& layout) {
+    if (!lines[FileType::roh] || !layout.donor) return;
+    if (layout.roh_shape == RohShape::bcftools_roh) refuse_several_roh_samples(*lines[FileType::roh]);
 }
 
-}  // namespace
-
-bool ends_vcf_header(std::string_view line) { return line.find("#CHROM") != std::string_view::npos; }
-
-std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines) {
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (ends_vcf_header(lines[i])) return i + 1;
-    return lines.size();
-}
-
-void write_vcf_content(std::string_view file_type, const std::vector<std::string_view>& lines, const LineOut& out,
-                       const RecordOptions& options, const LogSink& log) {
+// The content of one input, as write_vcf_content says; ROH lines read as `roh_shape`.
+void write_content(std::string_view file_type, const std::vector<std::string_view>& lines, RohShape roh_shape,
+                   const LineOut& out, const RecordOptions& options, const LogSink& log) {
     const bool is_repeats = file_type == file_type_keys[FileType::repeats];
-    const bool is_roh = file_type == file_type_keys[FileType::roh];
-    const RohShape roh_shape = is_roh ? roh_input_shape(lines, options) : RohShape::vcf;
     const bool converting = roh_shape != RohShape::vcf;
     bool reading_content = converting;
 
@@ -86,21 +74,37 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
             }
             write_terminated(out, written);
         }
-        if (!reading_content && holds_column_header(written)) reading_content = true;
+        if (!reading_content && holds_sample_column_header(written)) reading_content = true;
     }
     if (!reading_content)
         log(LogLevel::warning, "No vcf header for given %s file", {std::string(file_type)});
 }
 
+}  // namespace
+
+std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (mentions_column_header(lines[i])) return i + 1;
+    return lines.size();
+}
+
+void write_vcf_content(std::string_view file_type, const std::vector<std::string_view>& lines, const LineOut& out,
+                       const RecordOptions& options, const LogSink& log) {
+    const bool is_roh = file_type == file_type_keys[FileType::roh];
+    write_content(file_type, lines, is_roh ? roh_input_shape(lines, options) : RohShape::vcf, out, options, log);
+}
+
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log) {
-    refuse_mismatched_sample_columns(lines, options);
-    refuse_unusable_roh_input(lines, options);
-    check_build_agreement(lines, options, log);
+    // The sections are found once; the checks, the header and the writer share them.
+    const Layout layout = unified_layout(lines, options);
+    refuse_mismatched_sample_columns(lines, layout);
+    refuse_unusable_roh_input(lines, layout);
+    check_build_agreement(lines, layout, options, log);
     OutputFile output(output_path);
     const LineOut out = [&output](std::string_view text) { output.write(text); };
 
-    const std::optional<FileType> donor = header_donor(lines);
+    const std::optional<FileType> donor = layout.donor;
     if (!donor) {
         log(LogLevel::warning, "Empty/no vcf files to concatenate", {});
         output.close();
@@ -110,8 +114,8 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
     // The donor's header lines pass through `header`, which adds the appended
     // inputs' declarations before the column header line; its records go straight out.
     const std::vector<std::string_view>& donor_lines = *lines[*donor];
-    const std::size_t header_lines = vcf_header_line_count(donor_lines);
-    UnifiedHeader header(lines, *donor, options, log);
+    const std::size_t header_lines = layout.donor_header_lines;
+    UnifiedHeader header(lines, layout, log);
     const LineOut header_out = [&header, &out](std::string_view text) { header.write_donor_line(text, out); };
     const auto donor_out = [&](std::size_t index) -> const LineOut& { return index < header_lines ? header_out : out; };
 
@@ -126,15 +130,39 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
         }
     } else {
         for (std::size_t i = 0; i < header_lines; ++i) write_terminated(header_out, donor_lines[i]);
-        write_vcf_content(file_type_keys[FileType::repeats], donor_lines, out, options, log);
+        write_content(file_type_keys[FileType::repeats], donor_lines, RohShape::vcf, out, options, log);
     }
 
     for (const FileType type : appended_order)
-        if (lines[type] && type != *donor) write_vcf_content(file_type_keys[type], *lines[type], out, options, log);
+        if (lines[type] && type != *donor)
+            write_content(file_type_keys[type], *lines[type], type == FileType::roh ? layout.roh_shape : RohShape::vcf,
+                          out, options, log);
 
     output.close();
     log(LogLevel::info, "Created unified vcf file at %s", {PathArg{output_path}});
     return true;
+}
+
+bool unify_files(const InputPaths& paths, const std::string& output_path,
+                 const std::vector<std::string>& drop_sv_filters, const RecordOptions& options, const LogSink& log) {
+    const InputLines inputs = read_struct_lines(paths, drop_sv_filters, log);
+    // Read errors come first; the output is checked before it is opened.
+    std::vector<KeyedInput> present;
+    for (std::size_t type = 0; type < file_type_count; ++type)
+        if (paths[type]) present.push_back({file_type_keys[type], *paths[type]});
+    refuse_unified_output_over_inputs(output_path, present);
+    LinesByType lines{};
+    for (std::size_t type = 0; type < file_type_count; ++type)
+        if (inputs[type]) lines[type] = &inputs[type]->lines;
+    try {
+        return unify_lines(lines, output_path, options, log);
+    } catch (InputLocation& located) {
+        // The writer knows the input's type; the path is known here.
+        for (std::size_t type = 0; type < file_type_count; ++type)
+            if (paths[type] && located.path.empty() && located.input == input_name(file_type_keys[type]))
+                located.path = *paths[type];
+        throw;
+    }
 }
 
 }  // namespace callfold::unifier

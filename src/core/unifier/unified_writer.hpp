@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/log_sink.hpp"
-#include "unifier/file_types.hpp"
-#include "unifier/repeat_marking.hpp"
+#include "unifier/input_reading.hpp"
+#include "unifier/record_rules.hpp"
 
 namespace callfold::unifier {
 
@@ -28,12 +28,8 @@ using LinesByType = std::array<const std::vector<std::string_view>*, file_type_c
 // Receives the output one line at a time.
 using LineOut = std::function<void(std::string_view)>;
 
-// Whether `line` ends a VCF's header: the first line that contains "#CHROM"
-// (anywhere in it) is the header's last.
-bool ends_vcf_header(std::string_view line);
-
 // How many leading lines make the header: up to and including the first line
-// that ends it; all of them when none does.
+// that mentions the column header (common/vcf_text.hpp); all of them when none does.
 std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines);
 
 // Appends one input's records (never its header) to `out`. Every line written
@@ -52,5 +48,13 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 // reference build than the donor, which is otherwise warned of.
 bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
                  const LogSink& log);
+
+// The unification job from paths to the written unified file, without the
+// host: read every present input, check the output name, write the file.
+
+// True when the unified file was written at `output_path`; false when nothing
+// could donate a header (the empty file is left, as unify_lines leaves it).
+bool unify_files(const InputPaths& paths, const std::string& output_path,
+                 const std::vector<std::string>& drop_sv_filters, const RecordOptions& options, const LogSink& log);
 
 }  // namespace callfold::unifier
