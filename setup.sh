@@ -32,12 +32,22 @@ if [[ ! -x "$VENV/bin/python" ]]; then
   "$PYTHON" -m venv "$VENV"
   rm -f "$STAMP"
 fi
-# Up to date when no file the build reads is newer than the last build.
-if [[ -f "$STAMP" && -z "$(find src cmake CMakeLists.txt pyproject.toml setup.sh -newer "$STAMP" -print -quit)" ]]; then
+# The DEFLATE library the build would choose: libdeflate's header and library where the
+# compiler finds them (empty: zlib). The stamp keeps it, so installing or removing
+# libdeflate rebuilds.
+deflate_library() {
+  ls /usr/include/libdeflate.h /usr/local/include/libdeflate.h \
+    /usr/lib/*/libdeflate.so /usr/lib/libdeflate.so /usr/local/lib/libdeflate.so 2>/dev/null || true
+}
+deflate=$(deflate_library)
+# Up to date when no file the build reads is newer than the last build and the DEFLATE
+# library is the one it was built with.
+if [[ -f "$STAMP" && "$(cat "$STAMP")" == "$deflate" &&
+      -z "$(find src cmake CMakeLists.txt pyproject.toml setup.sh -newer "$STAMP" -print -quit)" ]]; then
   echo "Callfold is up to date in $VENV ($("$VENV/bin/python" --version))"
   exit 0
 fi
 "$VENV/bin/python" -m pip install -q --upgrade pip
 "$VENV/bin/python" -m pip install -q ".[test]"
-touch "$STAMP"
+printf '%s' "$deflate" >"$STAMP"
 echo "Callfold installed in $VENV ($("$VENV/bin/python" --version))"

@@ -4,18 +4,14 @@
 
 SUPPORTED=(3.11 3.12 3.13 3.14)
 
-# The interpreter of version $1 if it is installed: on PATH, under pyenv, under /opt;
-# CPython 3.14 from the workplace's installer when that lies beside the clone.
+# The interpreter of version $1 if it is installed: on PATH or under pyenv.
 find_python() {
   local version=$1 candidate
-  local candidates=("$(command -v "python$version" || true)" "/usr/bin/python$version" "/opt/python$version/bin/python$version")
+  local candidates=("$(command -v "python$version" || true)")
   if [[ -d "${PYENV_ROOT:-$HOME/.pyenv}/versions" ]]; then
     for candidate in $(ls -d "${PYENV_ROOT:-$HOME/.pyenv}/versions/$version".* 2>/dev/null | sort -V -r); do
       candidates+=("$candidate/bin/python$version")
     done
-  fi
-  if [[ "$version" == 3.14 && -f ../shared/tools/python314.sh ]]; then
-    candidates+=("$(bash ../shared/tools/python314.sh 2>/dev/null | tail -n 1 || true)")
   fi
   for candidate in "${candidates[@]}"; do
     [[ -n "$candidate" && -x "$candidate" ]] || continue
