@@ -1,7 +1,9 @@
 # make demo: install everything and unify the shipped example.
 # make test: install and run the whole test suite on every supported CPython installed
 #   (3.11 to 3.14; with CI=true all of them are required). make test-default: python3 only.
-# make check-types: the stubs against the built modules (mypy's stubtest) and a typed caller under mypy --strict.
+# make stubs: the type stubs generated from the built modules into src/Callfold (commit them).
+# make check-types: the committed stubs are the generated ones, match the built modules (mypy's
+#   stubtest), and type a caller under mypy --strict.
 # make fuzz: every parser of the core under libFuzzer with ASan/UBSan, FUZZ_SECONDS each.
 # make wheel: one wheel repaired by auditwheel (it carries libdeflate) for each supported CPython
 #   found, in WHEEL_DIR, each checked and run in a fresh virtual environment.
@@ -24,7 +26,7 @@ ZLIB_TESTS = tests/test_deflate_blocks.py tests/test_packaging.py tests/test_com
 # -P keeps the source tree off sys.path, so tests import the installed package.
 PYTEST = -P -m pytest -p no:cacheprovider
 
-.PHONY: demo install test test-default check-types sanitize fuzz wheel test-wheel test-zlib clean
+.PHONY: demo install test test-default stubs check-types sanitize fuzz wheel test-wheel test-zlib clean
 
 install:
 	VENV=$(VENV) ./setup.sh $(PYTHON)
@@ -38,8 +40,18 @@ test:
 test-default: install
 	$(VENV)/bin/python $(PYTEST) tests
 
-# Both read the installed package (the source tree is never on the path: -P, src/ layout).
+# The stubs are generated from the built modules (make stubs) and committed: check-types fails
+# when they differ from what the modules declare, then holds the modules to them. All read the
+# installed package (the source tree is never on the path: -P, src/ layout).
+stubs: install
+	scripts/generate_stubs.sh $(VENV)/bin/python src/Callfold
+
 check-types: install
+	rm -rf build/stubs
+	scripts/generate_stubs.sh $(VENV)/bin/python build/stubs
+	for module in compression repeats unifier; do diff -u src/Callfold/$$module.pyi build/stubs/$$module.pyi || \
+	  { echo "src/Callfold/$$module.pyi differs from what the module declares: run make stubs and commit it." >&2; \
+	    exit 1; }; done
 	$(VENV)/bin/python -P -m mypy.stubtest --allowlist tests/typing/stubtest-allowlist.txt Callfold
 	$(VENV)/bin/python -P -m mypy --strict --cache-dir build/mypy tests/typing/user_script.py
 

@@ -49,7 +49,8 @@ OPERATIONS = [
 def test_module_attributes_in_load_order():
     expected = ["gzip", "logging", "dataclass", "field", "Dict", "Iterable", "List", "Optional", "Sequence",
                 "sort_and_compress", "SV", "CNV", "REPEATS", "ROH", "FILE_TYPES", "_VCF_COLUMN_HEADER",
-                "RohFormat", "UnifyOptions"] + [name for name, _ in OPERATIONS] + ["_run_with", "_set_progress"]
+                "RohFormat", "UnifyOptions"] + [name for name, _ in OPERATIONS] + ["run_indexed", "_run_with",
+                                                                                 "_set_progress"]
     names = [name for name in vars(unifier) if not name.startswith("__")]
     assert names == expected
     assert unifier.Dict is typing.Dict and unifier.field is dataclasses.field

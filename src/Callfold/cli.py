@@ -298,9 +298,9 @@ def compress(path: str, args: argparse.Namespace, progress: ProgressLine | None)
     """Sorts and BGZF-compresses path to path.gz (indexed when asked); the .gz and the index."""
     if progress is not None:
         progress.stage = "sorting and compressing"
-    write_index = args.index or args.csi
-    result = compression.sort_and_compress(path, index=write_index, csi=args.csi, threads=args.threads)
-    return result, written_index(result) if write_index else None
+    if args.index or args.csi:
+        return compression.sort_and_compress_indexed(path, csi=args.csi, threads=args.threads)
+    return compression.sort_and_compress(path, threads=args.threads), None
 
 
 def run_unify(args: argparse.Namespace, progress: ProgressLine | None) -> list[str]:
@@ -309,34 +309,27 @@ def run_unify(args: argparse.Namespace, progress: ProgressLine | None) -> list[s
     given = {f"--{option}": getattr(args, option) for option in UNIFY_INPUTS}
     if not to_stdout:
         refuse_overwriting_inputs([final, *(final + suffix for suffix in INDEX_SUFFIXES)], given)
-    compressed: list[tuple[str, str | None]] = []
-
-    def sort(path: str) -> str:
-        compressed.append(compress(path, args, progress))
-        return compressed[-1][0]
-
     if progress is not None:
         progress.stage = "unifying"
     with private_directory(None if to_stdout else final) as scratch:
         unsorted = os.path.join(scratch, "unified.vcf" if to_stdout else os.path.basename(final)[: -len(".gz")])
-        result = unifier._run_with(sort, unsorted, sv_path=reading_path(args.sv), cnv_path=reading_path(args.cnv),
-                                   repeat_path=reading_path(args.repeats), roh_bed_path=reading_path(args.roh),
-                                   skip_svtype=args.skip_svtype, drop_sv_filters=tuple(args.drop_sv_filter),
-                                   allow_build_mismatch=args.allow_build_mismatch)
-        if result is None:
+        paths = (reading_path(args.sv), reading_path(args.cnv), reading_path(args.repeats), reading_path(args.roh))
+        rules = (args.skip_svtype, tuple(args.drop_sv_filter))
+        written: tuple[str, str | None] | None
+        if args.index or args.csi:
+            written = unifier.run_indexed(unsorted, *paths, *rules, csi=args.csi,
+                                          allow_build_mismatch=args.allow_build_mismatch, threads=args.threads)
+        else:
+            result = unifier.run(unsorted, *paths, *rules, allow_build_mismatch=args.allow_build_mismatch,
+                                 threads=args.threads)
+            written = None if result is None else (result, None)
+        if written is None:
             raise CommandFailed("nothing to unify: none of the SV, CNV and repeat inputs holds a record "
                                 "(see the warnings above)")
         if to_stdout:
-            copy_to_stdout(result)
+            copy_to_stdout(written[0])
             return []
-        return commit(result, final, compressed[-1][1], replaces_indexes=True)
-
-
-def written_index(compressed: str) -> str:
-    for suffix in INDEX_SUFFIXES:
-        if os.path.exists(compressed + suffix):
-            return compressed + suffix
-    raise CommandFailed(f"{compressed}: no index was written beside it")
+        return commit(written[0], final, written[1], replaces_indexes=True)
 
 
 def chosen_catalog(args: argparse.Namespace) -> str:
@@ -357,7 +350,7 @@ def chosen_catalog(args: argparse.Namespace) -> str:
 
 def run_filter_repeats(args: argparse.Namespace, progress: ProgressLine | None) -> list[str]:
     catalog = chosen_catalog(args)
-    output = args.output or (STDIN if args.repeats == STDIN else repeats._filtered_repeat_path(args.repeats))
+    output = args.output or (STDIN if args.repeats == STDIN else repeats.filtered_repeat_path(args.repeats))
     to_stdout = output == STDIN
     compressed = not to_stdout and output.endswith(".gz")
     if not to_stdout:

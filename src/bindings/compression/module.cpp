@@ -27,15 +27,22 @@ unsigned threads_argument(nb::handle threads) {
     return static_cast<unsigned>(value);
 }
 
-nb::str sort_and_compress(nb::handle path, bool index, bool csi, nb::handle threads) {
+callfold::compression::SortedFiles sort_files(nb::handle path, bool index, bool csi, nb::handle threads) {
     const std::string file = callfold::py::path_argument(path, "path");
     callfold::compression::SortAndCompressOptions options;
     options.index = index;
     options.csi = csi;
     options.threads = threads_argument(threads);
-    const std::string written =
-        callfold::py::run_released([&] { return callfold::compression::sort_and_compress(file, options); });
-    return callfold::py::path_result(written);
+    return callfold::py::run_released([&] { return callfold::compression::sort_and_compress(file, options); });
+}
+
+nb::str sort_and_compress(nb::handle path, bool index, bool csi, nb::handle threads) {
+    return callfold::py::path_result(sort_files(path, index, csi, threads).compressed);
+}
+
+nb::tuple sort_and_compress_indexed(nb::handle path, bool csi, nb::handle threads) {
+    const callfold::compression::SortedFiles written = sort_files(path, true, csi, threads);
+    return nb::make_tuple(callfold::py::path_result(written.compressed), callfold::py::path_result(written.index));
 }
 
 }  // namespace
@@ -75,6 +82,13 @@ NB_MODULE(compression, m) {
           "the name. Without index=True no index is written.\n\n"
           "threads caps the threads used at once (None: the cores available); the bytes\n"
           "written never depend on it. Raises ValueError for a value below 1 or above 1024.");
+    m.def("sort_and_compress_indexed", &sort_and_compress_indexed, nb::arg("path"), nb::kw_only(),
+          nb::arg("csi") = false, nb::arg("threads").none() = nb::none(),
+          nb::sig("def sort_and_compress_indexed(path: str | os.PathLike[str], *, csi: bool = False, "
+                  "threads: int | None = None) -> tuple[str, str]"),
+          "sort_and_compress(path, index=True, csi=csi, threads=threads), returning both files\n"
+          "written: (path + '.gz', its index: path + '.gz.tbi', or path + '.gz.csi' when csi is\n"
+          "true or a record ends beyond what TBI holds). Raises what sort_and_compress raises.");
     // Which DEFLATE library this build uses, for bug reports and the build checks.
     m.attr("_deflate_library") = callfold::deflate_library;
 }

@@ -222,7 +222,7 @@ NB_MODULE(repeats, m) {
           "or any name but \"bedtools\" runs the built-in engine, whatever is installed; only\n"
           "\"bedtools\" exactly (BEDTOOLS) runs `bedtools intersect` (RuntimeError when it is not\n"
           "on PATH). The output is output_path when given and not empty, else\n"
-          "_filtered_repeat_path of the repeat VCF. ValueError when the output would name the\n"
+          "filtered_repeat_path of the repeat VCF. ValueError when the output would name the\n"
           "repeat VCF or the catalog (same path, other spelling, symbolic or hard link). Engine\n"
           "errors pass unchanged.\n\n"
           "The built-in engine gives a record the span [POS - 1, END), END from INFO, else\n"
@@ -242,18 +242,20 @@ NB_MODULE(repeats, m) {
           "output file is left behind (an existing file at the output path stays as it was).");
 
     m.def(
-        "_filtered_repeat_path",
+        "filtered_repeat_path",
         [](nb::handle full_repeat_path) {
             return path_result(core::filtered_repeat_path(path_argument(full_repeat_path, "full_repeat_path")));
         },
         nb::arg("full_repeat_path"),
-        nb::sig("def _filtered_repeat_path(full_repeat_path: str | os.PathLike[str]) -> str"),
-        "Default output path: beside the input, its name stripped of extensions back to the\n"
+        nb::sig("def filtered_repeat_path(full_repeat_path: str | os.PathLike[str]) -> str"),
+        "The default output path of filter_repeats_vcf: beside the input, its name stripped of extensions back to the\n"
         "last \".vcf\", plus \"_filtered.vcf\" (d/s.vcf.gz -> d/s_filtered.vcf,\n"
         "calls.vcf.vcf -> calls.vcf_filtered.vcf).\n\n"
         "A name with no \".vcf\" extension at any level (.bcf, .txt, .VCF, a bare \".vcf\")\n"
         "keeps its whole name less one trailing \".gz\" or \".bgz\" (any case), so\n"
         "calls.txt.gz -> calls.txt_filtered.vcf and .vcf -> .vcf_filtered.vcf.");
+    // The name it had before it was public.
+    m.attr("_filtered_repeat_path") = m.attr("filtered_repeat_path");
 
     m.def(
         "_intersect_with_bedtools",

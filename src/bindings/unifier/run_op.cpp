@@ -1,5 +1,5 @@
-// run: the whole job, from input paths to the sorted BGZF file; _run_with, the
-// same job with the caller's own sorting step (the command line's, which indexes).
+// run: the whole job, from input paths to the sorted BGZF file; run_indexed, the
+// same with its index; _run_with, the same job with the caller's own sorting step.
 #include <nanobind/nanobind.h>
 
 #include "host/py_interrupts.hpp"
@@ -73,6 +73,30 @@ void def_run(nb::module_& m) {
         "is false.\n\n"
         "threads caps the threads the sort step uses at once (None: the cores available);\n"
         "the bytes written never depend on it.");
+
+    m.def(
+        "run_indexed",
+        [](nb::handle output_path, nb::handle sv_path, nb::handle cnv_path, nb::handle repeat_path,
+           nb::handle roh_bed_path, nb::handle skip_svtype, nb::handle drop_sv_filters, bool csi,
+           nb::handle allow_build_mismatch, nb::handle threads) -> nb::object {
+            nb::object sort_indexed = nb::module_::import_("Callfold.compression").attr("sort_and_compress_indexed");
+            nb::object sort = nb::module_::import_("functools").attr("partial")(sort_indexed, nb::arg("csi") = csi);
+            return run_job(sort, output_path, sv_path, cnv_path, repeat_path, roh_bed_path, skip_svtype,
+                           drop_sv_filters, allow_build_mismatch, threads);
+        },
+        nb::arg("output_path").none(), nb::arg("sv_path").none() = nb::none(), nb::arg("cnv_path").none() = nb::none(),
+        nb::arg("repeat_path").none() = nb::none(), nb::arg("roh_bed_path").none() = nb::none(),
+        nb::arg("skip_svtype").none() = false, nb::arg("drop_sv_filters").none() = nb::tuple(), nb::kw_only(),
+        nb::arg("csi") = false, nb::arg("allow_build_mismatch").none() = true, nb::arg("threads").none() = nb::none(),
+        nb::sig("def run_indexed(output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | None = None, "
+                "cnv_path: str | os.PathLike[str] | None = None, repeat_path: str | os.PathLike[str] | None = None, "
+                "roh_bed_path: str | os.PathLike[str] | None = None, skip_svtype: bool = False, "
+                "drop_sv_filters: Sequence[str] = (), *, csi: bool = False, allow_build_mismatch: bool = True, "
+                "threads: int | None = None) -> tuple[str, str] | None"),
+        "run, with the tabix index written in the same pass: (the compressed file, its index),\n"
+        "or None when no input could donate a header. The index is output_path + '.gz.tbi',\n"
+        "or output_path + '.gz.csi' when csi is true or a record ends beyond what TBI holds\n"
+        "(see compression.sort_and_compress_indexed). Raises what run raises.");
 
     m.def(
         "_run_with",

@@ -34,7 +34,7 @@ void commit_with_index(DurableFile& output, std::optional<DurableFile>& index) {
 
 }  // namespace
 
-std::string sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
+SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
     const ThreadCap cap(options.threads);
     const VcfRecords records = read_vcf_records(path);
 
@@ -118,7 +118,7 @@ std::string sort_and_compress(const std::string& path, const SortAndCompressOpti
         remove_file_if_present(output_path + std::string(index_suffix(kind)));
     commit_with_index(output, index_file);
     remove_file(path);
-    return output.final_path();
+    return {output.final_path(), index_file ? index_file->final_path() : std::string()};
 }
 
 }  // namespace callfold::compression

@@ -15,13 +15,19 @@ struct SortAndCompressOptions {
     bool csi = false;      // write `path`.gz.csi (implies index)
 };
 
-// Returns the path of the written file, `path` + ".gz". An index left beside it
+// The files written: the compressed VCF and its index (empty when none was asked for).
+struct SortedFiles {
+    std::string compressed;
+    std::string index;
+};
+
+// Writes `path` + ".gz" (and its index when asked). An index left beside it
 // by an earlier run is removed, whether or not one is written. Throws
 // VcfInputError (a record without CHROM or integer POS, a record whose column
 // count is not the column header's, a second column header that differs from
 // the first, or no "#CHROM" line; with an index, a record it cannot describe),
 // OsError, DecodeError or GzipError; after any of them the input is unchanged
 // and nothing is left under the output or index names or a temporary one.
-std::string sort_and_compress(const std::string& path, const SortAndCompressOptions& options = {});
+SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOptions& options = {});
 
 }  // namespace callfold::compression
