@@ -70,7 +70,7 @@ def test_unplaceable_record_raises_and_keeps_input(write_input, bad, message):
     existing.write_bytes(b"previous result")
     with pytest.raises(ValueError) as raised:
         sort_and_compress(path)
-    assert str(raised.value).startswith(f"{path}: line {line}: ")
+    assert raised.value.__notes__[0].startswith(f"VCF {path!r}, line {line}")
     assert message in str(raised.value)
     assert pathlib.Path(path).read_text() == text
     assert existing.read_bytes() == b"previous result"

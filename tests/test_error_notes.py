@@ -116,7 +116,7 @@ def test_sort_and_compress_errors_name_the_line(tmp_path, data, error, line, sta
     with pytest.raises(error) as raised:
         sort_and_compress(str(path))
     if error is ValueError:
-        assert str(raised.value).startswith(f"{path}: line {line}: ")
+        assert f"line {line}" not in str(raised.value) and str(path) not in str(raised.value)  # in the note only
     expected = f"VCF {str(path)!r}, line {line}" + (f": {start}" if start else "")
     assert note_of(raised) == expected
     assert path.read_bytes() == data

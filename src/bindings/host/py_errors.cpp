@@ -120,12 +120,18 @@ void raise_missing_key(const callfold::MissingKey& error) {
     PyErr_SetObject(PyExc_ValueError, nb::str("{!r} is not in list").format(key).ptr());
 }
 
-void raise_vcf_input_error(const callfold::VcfInputError& error) {
-    nb::object path = decoded_path(error.path);
-    if (!path.is_valid()) return;
+// Where the error carries a note naming the input, path and line, the message says only
+// what is wrong (`located`); otherwise it names the file (and line) itself.
+void raise_vcf_input_error(const callfold::VcfInputError& error, bool located) {
     nb::object problem = nb::steal(
         PyUnicode_DecodeUTF8(error.problem.data(), static_cast<Py_ssize_t>(error.problem.size()), "surrogateescape"));
     if (!problem.is_valid()) return;
+    if (located) {
+        PyErr_SetObject(PyExc_ValueError, problem.ptr());
+        return;
+    }
+    nb::object path = decoded_path(error.path);
+    if (!path.is_valid()) return;
     nb::object message = error.line == 0 ? nb::str("{}: {}").format(path, problem)
                                          : nb::str("{}: line {}: {}").format(path, error.line, problem);
     PyErr_SetObject(PyExc_ValueError, message.ptr());
@@ -150,7 +156,13 @@ void raise_located(const callfold::InputLocation& where) {
     }
     // Worded first: the host's API cannot be used while an error is being raised.
     nb::str note = location_note(where);
-    translate(nested->nested_ptr(), nullptr);
+    try {
+        std::rethrow_exception(nested->nested_ptr());
+    } catch (const callfold::VcfInputError& error) {
+        raise_vcf_input_error(error, true);
+    } catch (...) {
+        translate(nested->nested_ptr(), nullptr);
+    }
     if (PyErr_Occurred()) add_note_to_raised(note);
 }
 
@@ -178,7 +190,7 @@ void translate(const std::exception_ptr& pointer, void*) {
     } catch (const callfold::UnpackError& error) {
         raise_unpack_error(error);
     } catch (const callfold::VcfInputError& error) {
-        raise_vcf_input_error(error);
+        raise_vcf_input_error(error, false);
     } catch (const callfold::ValueError& error) {
         raise_own_message(PyExc_ValueError, error.what());
     } catch (const callfold::OverflowError& error) {
