@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         catalog = r::read_bed_intervals(bed.path());
     } catch (const callfold::InputLocation& where) {
         // Undecodable text, or a bound that is integer text beyond 64 bits.
-        callfold::fuzz::require_located<callfold::DecodeError, callfold::ValueError>(where);
+        callfold::fuzz::require_located<callfold::InvalidUtf8, callfold::InvalidValue>(where);
         return 0;
     }
     require(catalog.chromosomes.size() == catalog.intervals.size());

@@ -22,8 +22,8 @@ bool stream_lines(const std::string& path, callfold::Compression compression, st
             text.append(line);
         }
         return true;
-    } catch (const callfold::DecodeError&) {
-    } catch (const callfold::GzipError&) {
+    } catch (const callfold::InvalidUtf8&) {
+    } catch (const callfold::DamagedGzip&) {
     }
     return false;
 }
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             callfold::fuzz::require(ok);
             callfold::fuzz::require(std::string_view(whole.text.data(), whole.text.size()) == streamed);
         } catch (const callfold::InputLocation& where) {
-            callfold::fuzz::require_located<callfold::DecodeError, callfold::GzipError>(where);
+            callfold::fuzz::require_located<callfold::InvalidUtf8, callfold::DamagedGzip>(where);
             callfold::fuzz::require(!ok);
         }
     }

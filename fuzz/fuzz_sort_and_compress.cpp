@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             require(tbi.empty() && csi.empty());
         }
     } catch (const callfold::InputLocation& where) {
-        callfold::fuzz::require_located<callfold::VcfInputError, callfold::DecodeError, callfold::GzipError>(where);
+        callfold::fuzz::require_located<callfold::VcfInputError, callfold::InvalidUtf8, callfold::DamagedGzip>(where);
         require(file_bytes(input.path()) == before);
     } catch (const callfold::VcfInputError& error) {
         // No column header at all, or records an index cannot describe.

@@ -40,9 +40,9 @@ void each_rule(std::string_view line) {
             const std::string record = u::roh_line_to_vcf(line, shape);
             require(!record.empty() && record.back() == '\n');
         } catch (const callfold::MissingField&) {
-        } catch (const callfold::OverflowError&) {
+        } catch (const callfold::ValueOutOfRange&) {
         } catch (const callfold::InvalidInteger&) {
-        } catch (const callfold::ValueError&) {
+        } catch (const callfold::InvalidValue&) {
             require(shape == u::RohShape::bcftools_roh);
         }
     }
@@ -68,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             u::write_vcf_content(u::file_type_keys[type], lines, out, options, callfold::discard_log);
         } catch (const callfold::InputLocation& where) {
-            callfold::fuzz::require_located<callfold::MissingField, callfold::OverflowError, callfold::InvalidInteger,
-                                            callfold::UnpackError, callfold::ValueError>(where);
+            callfold::fuzz::require_located<callfold::MissingField, callfold::ValueOutOfRange, callfold::InvalidInteger,
+                                            callfold::WrongFieldCount, callfold::InvalidValue>(where);
         }
     }
 
@@ -82,9 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const u::Layout layout = u::unified_layout(by_type, options);
         u::refuse_mismatched_sample_columns(by_type, layout);
         u::check_build_agreement(by_type, layout, options, callfold::discard_log);
-    } catch (const callfold::ValueError&) {
+    } catch (const callfold::InvalidValue&) {
     } catch (const callfold::InputLocation& where) {
-        callfold::fuzz::require_located<callfold::ValueError>(where);
+        callfold::fuzz::require_located<callfold::InvalidValue>(where);
     }
     return 0;
 }

@@ -30,7 +30,29 @@ void raise_own_message(PyObject* kind, const char* message) {
     PyErr_SetObject(kind, text.ptr());
 }
 
-void raise_os_error(const callfold::OsError& error) {
+// Worded for the keyword argument the caller passed the output as.
+void raise_output_over_input(const callfold::OutputOverInput& error) {
+    using Output = callfold::OutputOverInput::Output;
+    std::string message;
+    switch (error.output_kind) {
+        case Output::unified:
+            message = "output_path '" + error.output_path + "' is the " + error.input_key + " input '" +
+                      error.input_path + "'; writing the unified file there would destroy it";
+            break;
+        case Output::unified_compressed:
+            message = "the compressed output '" + error.output_path + "' is the " + error.input_key + " input '" +
+                      error.input_path + "'; choose an output_path whose compressed name is not an input";
+            break;
+        case Output::filtered:
+            message = "output path '" + error.output_path + "' names " +
+                      (error.input_key == "catalog" ? "the catalog BED" : "the repeat VCF") + " '" + error.input_path +
+                      "'; writing it would destroy the input";
+            break;
+    }
+    raise_own_message(PyExc_ValueError, message.c_str());
+}
+
+void raise_os_error(const callfold::SystemCallFailed& error) {
     nb::object filename = decoded_path(error.path);
     if (!filename.is_valid()) return;
     errno = error.err;
@@ -47,7 +69,7 @@ const char* decode_reason(callfold::Utf8Problem problem) {
     return "invalid data";
 }
 
-void raise_decode_error(const callfold::DecodeError& error) {
+void raise_decode_error(const callfold::InvalidUtf8& error) {
     PyObject* exception = PyUnicodeDecodeError_Create(
         "utf-8", error.object.data(), static_cast<Py_ssize_t>(error.object.size()),
         static_cast<Py_ssize_t>(error.start), static_cast<Py_ssize_t>(error.end), decode_reason(error.problem));
@@ -57,8 +79,8 @@ void raise_decode_error(const callfold::DecodeError& error) {
 }
 
 // As the host's gzip reader words each failure.
-void raise_gzip_error(const callfold::GzipError& error) {
-    using Kind = callfold::GzipError::Kind;
+void raise_gzip_error(const callfold::DamagedGzip& error) {
+    using Kind = callfold::DamagedGzip::Kind;
     if (error.kind == Kind::truncated) {
         PyErr_SetString(PyExc_EOFError, "Compressed file ended before the end-of-stream marker was reached");
         return;
@@ -89,7 +111,7 @@ void raise_gzip_error(const callfold::GzipError& error) {
     PyErr_SetObject(bad_gzip.ptr(), message.ptr());
 }
 
-void raise_unpack_error(const callfold::UnpackError& error) {
+void raise_unpack_error(const callfold::WrongFieldCount& error) {
     const std::string expected = std::to_string(error.expected);
     const std::string got = std::to_string(error.got);
     std::string message;
@@ -137,7 +159,7 @@ void raise_vcf_input_error(const callfold::VcfInputError& error, bool located) {
     PyErr_SetObject(PyExc_ValueError, message.ptr());
 }
 
-void raise_child_error(const callfold::ChildProcessError& error) {
+void raise_child_error(const callfold::ChildProcessFailed& error) {
     nb::list command;
     for (const auto& argument : error.command) command.append(nb::str(argument.c_str(), argument.size()));
     nb::object called_process_error = nb::module_::import_("subprocess").attr("CalledProcessError");
@@ -173,13 +195,13 @@ void translate(const std::exception_ptr& pointer, void*) {
         raise_interrupted();
     } catch (const callfold::InputLocation& where) {
         raise_located(where);
-    } catch (const callfold::OsError& error) {
+    } catch (const callfold::SystemCallFailed& error) {
         raise_os_error(error);
     } catch (const callfold::PathHasNul&) {
         PyErr_SetString(PyExc_ValueError, "embedded null byte");
-    } catch (const callfold::DecodeError& error) {
+    } catch (const callfold::InvalidUtf8& error) {
         raise_decode_error(error);
-    } catch (const callfold::GzipError& error) {
+    } catch (const callfold::DamagedGzip& error) {
         raise_gzip_error(error);
     } catch (const callfold::MissingField&) {
         PyErr_SetString(PyExc_IndexError, "list index out of range");
@@ -187,17 +209,19 @@ void translate(const std::exception_ptr& pointer, void*) {
         raise_missing_key(error);
     } catch (const callfold::InvalidInteger& error) {
         raise_invalid_integer(error);
-    } catch (const callfold::UnpackError& error) {
+    } catch (const callfold::WrongFieldCount& error) {
         raise_unpack_error(error);
     } catch (const callfold::VcfInputError& error) {
         raise_vcf_input_error(error, false);
-    } catch (const callfold::ValueError& error) {
+    } catch (const callfold::OutputOverInput& error) {
+        raise_output_over_input(error);
+    } catch (const callfold::InvalidValue& error) {
         raise_own_message(PyExc_ValueError, error.what());
-    } catch (const callfold::OverflowError& error) {
+    } catch (const callfold::ValueOutOfRange& error) {
         raise_own_message(PyExc_OverflowError, error.what());
-    } catch (const callfold::RuntimeError& error) {
+    } catch (const callfold::Unavailable& error) {
         raise_own_message(PyExc_RuntimeError, error.what());
-    } catch (const callfold::ChildProcessError& error) {
+    } catch (const callfold::ChildProcessFailed& error) {
         raise_child_error(error);
     }
 }

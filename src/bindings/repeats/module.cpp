@@ -60,7 +60,7 @@ nb::object catalog_path(nb::handle module, nb::handle build) {
         PyUnicode_Check(build.ptr()) ? core::shipped_catalog_name(utf8_view(build, "build")) : std::nullopt;
     if (!file_name) {
         const nb::str shown = nb::repr(build);
-        throw callfold::ValueError("no catalog for build " + std::string(shown.c_str()) +
+        throw callfold::InvalidValue("no catalog for build " + std::string(shown.c_str()) +
                                    "; the known builds are " + core::known_builds());
     }
     nb::object shipped = shipped_catalog_path(module, *file_name);
@@ -134,7 +134,7 @@ bool overlaps(nb::handle intervals, nb::handle start, nb::handle end) {
         nb::object pair = nb::steal(PySequence_Tuple(item.ptr()));
         if (!pair.is_valid()) throw nb::python_error();
         const Py_ssize_t size = PyTuple_GET_SIZE(pair.ptr());
-        if (size != 2) throw callfold::UnpackError(2, static_cast<std::size_t>(size));
+        if (size != 2) throw callfold::WrongFieldCount(2, static_cast<std::size_t>(size));
         const nb::handle interval_start = PyTuple_GET_ITEM(pair.ptr(), 0);
         const nb::handle interval_end = PyTuple_GET_ITEM(pair.ptr(), 1);
         const auto first = exact_int64(interval_start);

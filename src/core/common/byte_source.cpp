@@ -72,7 +72,7 @@ private:
 std::unique_ptr<ByteSource> open_file_source(const std::string& path) {
     FileDescriptor fd = open_file(path, O_RDONLY);
     struct stat info {};
-    if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) throw OsError(EISDIR, path);
+    if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) throw SystemCallFailed(EISDIR, path);
     return std::make_unique<FileSource>(std::move(fd), path);
 }
 

@@ -16,13 +16,13 @@ namespace callfold {
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
-    // Up to `size` bytes; 0 at the end. Throws OsError.
+    // Up to `size` bytes; 0 at the end. Throws SystemCallFailed.
     virtual std::size_t read(char* buffer, std::size_t size) = 0;
     // The name used in errors.
     virtual const std::string& name() const = 0;
 };
 
-// Opens `path` for reading; OsError when it cannot be opened or is a directory.
+// Opens `path` for reading; SystemCallFailed when it cannot be opened or is a directory.
 std::unique_ptr<ByteSource> open_file_source(const std::string& path);
 
 // Reads from `bytes`, which must outlive the source; `name` names them in errors.

@@ -43,7 +43,7 @@ std::string current_directory() {
     std::vector<char> buffer(4096);
     for (;;) {
         if (::getcwd(buffer.data(), buffer.size()) != nullptr) return std::string(buffer.data());
-        if (errno != ERANGE) throw OsError(errno, ".");
+        if (errno != ERANGE) throw SystemCallFailed(errno, ".");
         buffer.resize(buffer.size() * 2);
     }
 }

@@ -20,10 +20,10 @@ std::uint32_t le32(const unsigned char* bytes) {
     return le16(bytes) | (le16(bytes + 2) << 16);
 }
 
-[[noreturn]] void truncated() { throw GzipError(GzipError::Kind::truncated); }
+[[noreturn]] void truncated() { throw DamagedGzip(DamagedGzip::Kind::truncated); }
 
 [[noreturn]] void corrupt(const char* detail) {
-    GzipError error(GzipError::Kind::corrupt);
+    DamagedGzip error(DamagedGzip::Kind::corrupt);
     error.detail = detail;
     throw error;
 }
@@ -66,10 +66,10 @@ std::size_t GzipMembers::header_length(std::size_t& block_size) {
     const bool magic_complete = ensure_raw(2);
     const std::size_t magic_bytes = magic_complete ? 2 : raw_available();
     if (!magic_complete || raw()[0] != 0x1f || raw()[1] != 0x8b)
-        throw GzipError(GzipError::Kind::not_gzip, std::string(reinterpret_cast<const char*>(raw()), magic_bytes));
+        throw DamagedGzip(DamagedGzip::Kind::not_gzip, std::string(reinterpret_cast<const char*>(raw()), magic_bytes));
     if (!ensure_raw(10)) truncated();
     const unsigned char* header = raw();
-    if (header[2] != 8) throw GzipError(GzipError::Kind::unknown_method);
+    if (header[2] != 8) throw DamagedGzip(DamagedGzip::Kind::unknown_method);
     const unsigned char flags = header[3];
     std::size_t length = 10;
     if (flags & flag_extra) {
@@ -109,12 +109,12 @@ void GzipMembers::check_trailer(std::uint32_t crc, std::uint32_t length) {
     const std::uint32_t stored_crc = le32(raw());
     const std::uint32_t stored_length = le32(raw() + 4);
     if (stored_crc != crc) {
-        GzipError error(GzipError::Kind::crc_mismatch);
+        DamagedGzip error(DamagedGzip::Kind::crc_mismatch);
         error.stored_crc = stored_crc;
         error.computed_crc = crc;
         throw error;
     }
-    if (stored_length != length) throw GzipError(GzipError::Kind::length_mismatch);
+    if (stored_length != length) throw DamagedGzip(DamagedGzip::Kind::length_mismatch);
 }
 
 bool GzipMembers::inflate_step(ByteBuffer& out) {

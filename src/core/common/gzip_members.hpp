@@ -25,7 +25,7 @@ public:
     GzipMembers& operator=(const GzipMembers&) = delete;
 
     // Appends the next decompressed bytes to `out`; false at the end of the
-    // file. Throws GzipError for a damaged or truncated stream, OsError.
+    // file. Throws DamagedGzip for a damaged or truncated stream, SystemCallFailed.
     bool decode_into(ByteBuffer& out);
 
 private:

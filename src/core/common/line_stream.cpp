@@ -162,7 +162,7 @@ void LineStream::fill() {
         // Invalid bytes come before whatever stopped the decoding after them.
         if (check.problem != Utf8Problem::none)
             error_ = std::make_exception_ptr(
-                DecodeError(std::string(base + checked_, unchecked), valid, plain + check.error_end, check.problem));
+                InvalidUtf8(std::string(base + checked_, unchecked), valid, plain + check.error_end, check.problem));
     }
     char* const valid_end = base + checked_ + valid;
     char* const normalized_end = normalize_newlines(base + checked_ + plain, valid_end, skip_lf_);

@@ -24,7 +24,7 @@ enum class Compression { plain, gzip, detect };
 
 class LineStream {
 public:
-    // Opens the file at once; throws OsError when it cannot be opened or is a directory.
+    // Opens the file at once; throws SystemCallFailed when it cannot be opened or is a directory.
     LineStream(const std::string& path, Compression compression);
     // Reads `source` (for bytes already read, see memory_source).
     LineStream(std::unique_ptr<ByteSource> source, Compression compression);
@@ -35,7 +35,7 @@ public:
     // The next line with its "\n" (the last may lack it); false at the end. The
     // view stays valid until the next call. Every complete line before an
     // invalid byte sequence or a damaged stream is delivered first; then
-    // DecodeError, GzipError or OsError.
+    // InvalidUtf8, DamagedGzip or SystemCallFailed.
     bool next(std::string_view& line);
 
     // Like next(), but every complete line available at once (the last
@@ -108,7 +108,7 @@ struct TextLines {
 
 // Reads all of `source` (see LineStream for decoding and newlines);
 // `size_hint` is about how large the text will be. An error while reading
-// (DecodeError, GzipError, OsError) comes located at its line.
+// (InvalidUtf8, DamagedGzip, SystemCallFailed) comes located at its line.
 TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint);
 
 }  // namespace callfold

@@ -97,11 +97,11 @@ std::string directory_of(const std::string& path) {
 }
 
 void remove_file(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) throw OsError(errno, path);
+    if (::unlink(path.c_str()) != 0) throw SystemCallFailed(errno, path);
 }
 
 void remove_file_if_present(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw OsError(errno, path);
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw SystemCallFailed(errno, path);
 }
 
 DurableFile::DurableFile(std::string final_path) : final_path_(std::move(final_path)) {
@@ -116,8 +116,8 @@ DurableFile::DurableFile(std::string final_path) : final_path_(std::move(final_p
             file_ = open_file(candidate, O_WRONLY | O_CREAT | O_EXCL, 0666);
             temp_path_ = std::move(candidate);
             return;
-        } catch (const OsError& error) {
-            if (error.err != EEXIST || attempt + 1 == create_attempts) throw OsError(error.err, final_path_);
+        } catch (const SystemCallFailed& error) {
+            if (error.err != EEXIST || attempt + 1 == create_attempts) throw SystemCallFailed(error.err, final_path_);
         }
     }
 }
@@ -137,7 +137,7 @@ void DurableFile::discard() noexcept {
 void DurableFile::commit() {
     sync_file(file_.get(), temp_path_, Unsyncable::fail);
     file_.close(temp_path_);
-    if (::rename(temp_path_.c_str(), final_path_.c_str()) != 0) throw OsError(errno, final_path_);
+    if (::rename(temp_path_.c_str(), final_path_.c_str()) != 0) throw SystemCallFailed(errno, final_path_);
     committed_ = true;
     temp_path_.clear();
     sync_directory(directory_of(final_path_));

@@ -15,7 +15,7 @@ enum class Durability { buffered, synced };
 
 class OutputFile {
 public:
-    // Throws OsError when the file cannot be created or truncated.
+    // Throws SystemCallFailed when the file cannot be created or truncated.
     explicit OutputFile(const std::string& path);
     // Flushes what is buffered (errors are lost here; call close() to see them).
     ~OutputFile();
@@ -33,7 +33,7 @@ public:
         buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
     }
 
-    // Flushes and closes; throws OsError on a failed write or close. Synced,
+    // Flushes and closes; throws SystemCallFailed on a failed write or close. Synced,
     // the data is on the storage device before the file is closed (so that a
     // full disk or a failing device is reported here, not lost).
     void close(Durability durability = Durability::buffered);
@@ -58,7 +58,7 @@ namespace callfold::compression {
 
 class DurableFile {
 public:
-    // Throws OsError when no temporary file can be created beside `final_path`.
+    // Throws SystemCallFailed when no temporary file can be created beside `final_path`.
     explicit DurableFile(std::string final_path);
     ~DurableFile();
     DurableFile(const DurableFile&) = delete;
@@ -68,7 +68,7 @@ public:
     const std::string& temp_path() const { return temp_path_; }
     const std::string& final_path() const { return final_path_; }
 
-    // Throws OsError. After a failure the temporary file is still removed on
+    // Throws SystemCallFailed. After a failure the temporary file is still removed on
     // destruction and nothing has been placed under the final name, except when
     // only the directory sync fails after the rename: the file under the final
     // name is then complete, and the error still reaches the caller.
@@ -88,10 +88,10 @@ private:
 // The directory part of `path` ("." when it has none), as path splitting gives it.
 std::string directory_of(const std::string& path);
 
-// unlink(path), throwing OsError on failure.
+// unlink(path), throwing SystemCallFailed on failure.
 void remove_file(const std::string& path);
 
-// unlink(path) when there is something under that name; OsError when it cannot be removed.
+// unlink(path) when there is something under that name; SystemCallFailed when it cannot be removed.
 void remove_file_if_present(const std::string& path);
 
 }  // namespace callfold::compression

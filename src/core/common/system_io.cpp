@@ -18,27 +18,27 @@ void FileDescriptor::reset() {
 void FileDescriptor::close(const std::string& path) {
     const int fd = release();
     // After EINTR the descriptor is released all the same on Linux.
-    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) throw OsError(errno, path);
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) throw SystemCallFailed(errno, path);
 }
 
 FileDescriptor open_file(const std::string& path, int flags, unsigned mode) {
     require_path_text(path);
     // Opening a FIFO blocks until a writer comes: an interrupt must reach it.
     const int fd = retry_after_signal([&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); });
-    if (fd < 0) throw OsError(errno, path);
+    if (fd < 0) throw SystemCallFailed(errno, path);
     return FileDescriptor(fd);
 }
 
 std::size_t read_some(int fd, char* buffer, std::size_t size, const std::string& path) {
     const ssize_t got = retry_after_signal([&] { return ::read(fd, buffer, size); });
-    if (got < 0) throw OsError(errno, path);
+    if (got < 0) throw SystemCallFailed(errno, path);
     return static_cast<std::size_t>(got);
 }
 
 void write_all(int fd, std::string_view bytes, const std::string& path) {
     while (!bytes.empty()) {
         const ssize_t written = retry_after_signal([&] { return ::write(fd, bytes.data(), bytes.size()); });
-        if (written < 0) throw OsError(errno, path);
+        if (written < 0) throw SystemCallFailed(errno, path);
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
 }
@@ -47,7 +47,7 @@ void sync_file(int fd, const std::string& path, Unsyncable unsyncable) {
     if (retry_after_signal([fd] { return ::fsync(fd); }, InterruptPoll::off) == 0) return;
     const bool cannot_sync = errno == EINVAL || errno == EROFS || errno == ENOTSUP;
     if (cannot_sync && unsyncable == Unsyncable::ignore) return;
-    throw OsError(errno, path);
+    throw SystemCallFailed(errno, path);
 }
 
 }  // namespace callfold

@@ -52,27 +52,27 @@ public:
         return fd;
     }
     void reset();
-    // Closes now; OsError naming `path` when the close reports a failure.
+    // Closes now; SystemCallFailed naming `path` when the close reports a failure.
     void close(const std::string& path);
 
 private:
     int fd_ = -1;
 };
 
-// Opens `path` (refusing a NUL in it) with `flags`; OsError on failure.
+// Opens `path` (refusing a NUL in it) with `flags`; SystemCallFailed on failure.
 FileDescriptor open_file(const std::string& path, int flags, unsigned mode = 0666);
 
-// Up to `size` bytes into `buffer`; 0 at the end of the file. OsError naming `path`.
+// Up to `size` bytes into `buffer`; 0 at the end of the file. SystemCallFailed naming `path`.
 std::size_t read_some(int fd, char* buffer, std::size_t size, const std::string& path);
 
-// All of `bytes`; OsError naming `path`.
+// All of `bytes`; SystemCallFailed naming `path`.
 void write_all(int fd, std::string_view bytes, const std::string& path);
 
 // What a file that cannot be synced at all (a pipe, a terminal, a device or a
 // file system that keeps no data) means to the caller: nothing to do, or an error.
 enum class Unsyncable { ignore, fail };
 
-// fsync; OsError naming `path`.
+// fsync; SystemCallFailed naming `path`.
 void sync_file(int fd, const std::string& path, Unsyncable unsyncable = Unsyncable::ignore);
 
 }  // namespace callfold

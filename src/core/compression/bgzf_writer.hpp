@@ -50,7 +50,7 @@ public:
 
     void write(std::string_view data);
     // Compresses what is buffered, writes every block in order and the EOF block.
-    // Throws OsError on a failed write; nothing may be written after it.
+    // Throws SystemCallFailed on a failed write; nothing may be written after it.
     void finish();
 
     // Uncompressed bytes written so far.

@@ -26,7 +26,7 @@ struct SortedFiles {
 // VcfInputError (a record without CHROM or integer POS, a record whose column
 // count is not the column header's, a second column header that differs from
 // the first, or no "#CHROM" line; with an index, a record it cannot describe),
-// OsError, DecodeError or GzipError; after any of them the input is unchanged
+// SystemCallFailed, InvalidUtf8 or DamagedGzip; after any of them the input is unchanged
 // and nothing is left under the output or index names or a temporary one.
 SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOptions& options = {});
 

@@ -32,7 +32,7 @@ bool is_skipped_prefix(std::string_view line) {
     where.line = line_number;
     where.line_start = line_start_of(line);
     try {
-        throw ValueError("catalog interval bound beyond 64 bits: " + std::string(bound));
+        throw InvalidValue("catalog interval bound beyond 64 bits: " + std::string(bound));
     } catch (...) {
         rethrow_located(std::move(where));
     }
@@ -114,9 +114,9 @@ std::optional<std::string> existing_text(const std::string& path) {
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
     try {
         return read_text(path);
-    } catch (const OsError&) {
+    } catch (const SystemCallFailed&) {
         return std::nullopt;
-    } catch (const DecodeError&) {
+    } catch (const InvalidUtf8&) {
         return std::nullopt;  // damaged: written anew
     }
 }
@@ -125,7 +125,7 @@ void make_directories(const std::string& directory) {
     for (std::size_t slash = directory.find('/', 1);; slash = directory.find('/', slash + 1)) {
         const std::string part = directory.substr(0, slash);
         // Owner only, as a per-user cache is made.
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) throw OsError(errno, part);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) throw SystemCallFailed(errno, part);
         if (slash == std::string::npos) return;
     }
 }

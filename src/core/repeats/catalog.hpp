@@ -28,8 +28,8 @@ struct Catalog {
 
 // Reads the BED at `bed_path` as plain UTF-8 text. Lines that are blank, start
 // with "#", "track" or "browser", have fewer than 3 TAB-separated columns, or
-// whose start or end is not integer text are skipped. Throws OsError, and
-// DecodeError or ValueError (a bound beyond 64 bits) located at its line.
+// whose start or end is not integer text are skipped. Throws SystemCallFailed, and
+// InvalidUtf8 or InvalidValue (a bound beyond 64 bits) located at its line.
 Catalog read_bed_intervals(const std::string& bed_path);
 
 // Overlap of a half-open record span [start, end) with the intervals of one
@@ -90,7 +90,7 @@ std::string b37_catalog_text(std::string_view hg19_text);
 // `directory`/derived_catalog_name: written (under a temporary name, then
 // renamed) unless the file there already holds exactly the derived text, which
 // is checked on every call. `directory` is created when missing. Returns the
-// path. Throws OsError and DecodeError.
+// path. Throws SystemCallFailed and InvalidUtf8.
 std::string derived_b37_catalog(const std::string& hg19_path, const std::string& directory);
 
 }  // namespace callfold::repeats

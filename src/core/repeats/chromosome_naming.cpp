@@ -43,7 +43,7 @@ void ChromosomeNaming::report(const std::string& repeat_path, const std::string&
                               const LogSink& log) const {
     if (const std::optional<BuildDifference> difference = build_difference()) {
         if (!allow_mismatch)
-            throw ValueError("the repeat VCF " + repeat_path + " and the catalog " + bed_path + " " +
+            throw InvalidValue("the repeat VCF " + repeat_path + " and the catalog " + bed_path + " " +
                              describe(*difference) +
                              ": they come from different reference builds or chromosome namings; use the catalog "
                              "of the VCF's build");
@@ -55,7 +55,7 @@ void ChromosomeNaming::report(const std::string& repeat_path, const std::string&
     }
     if (any_in_catalog_ || record_examples_.empty() || catalog_examples_.empty()) return;
     if (!allow_mismatch)
-        throw ValueError("no record of " + repeat_path + " is on a chromosome that " + bed_path + " names (VCF: " +
+        throw InvalidValue("no record of " + repeat_path + " is on a chromosome that " + bed_path + " names (VCF: " +
                          joined(record_examples_) + "; catalog: " + joined(catalog_examples_) +
                          "); nothing would be kept");
     log(LogLevel::warning, "No record of %s is on a chromosome that %s names (VCF: %s; catalog: %s)",

@@ -42,7 +42,7 @@ public:
     // After the engine: a VCF named in another style than the catalog, or one
     // with records of which none lies on a chromosome the catalog names (when
     // the catalog has intervals). Logs a warning when `allow_mismatch`, else
-    // throws ValueError; nothing otherwise.
+    // throws InvalidValue; nothing otherwise.
     void report(const std::string& repeat_path, const std::string& bed_path, bool allow_mismatch,
                 const LogSink& log) const;
 
@@ -91,11 +91,11 @@ private:
 // records lie compared with the catalog's.
 
 // Whether the VCF at `path` holds a record line; reading stops at the first.
-// Throws OsError, DecodeError and GzipError.
+// Throws SystemCallFailed, InvalidUtf8 and DamagedGzip.
 bool holds_records(const std::string& path);
 
 // One pass over the records of the repeat VCF, stopping at the first that lies
-// on a chromosome the catalog names. Throws OsError, DecodeError and GzipError.
+// on a chromosome the catalog names. Throws SystemCallFailed, InvalidUtf8 and DamagedGzip.
 ChromosomeNaming survey_chromosome_naming(const std::string& repeat_path, const Catalog& catalog);
 
 }  // namespace callfold::repeats

@@ -85,7 +85,7 @@ struct SpawnSetup {
 };
 
 void check(int result, const char* what) {
-    if (result != 0) throw OsError(result, what);
+    if (result != 0) throw SystemCallFailed(result, what);
 }
 
 // Child processes get the default disposition of the signals the host ignores
@@ -122,7 +122,7 @@ public:
     int wait() {
         int status = 0;
         if (retry_after_signal([&] { return ::waitpid(pid_, &status, 0); }) < 0)
-            throw OsError(errno, bedtools_program);
+            throw SystemCallFailed(errno, bedtools_program);
         pid_ = 0;
         if (WIFEXITED(status)) return WEXITSTATUS(status);
         if (WIFSIGNALED(status)) return -WTERMSIG(status);
@@ -140,7 +140,7 @@ void copy_child_output(int pipe_fd, OutputFile& output) {
     for (;;) {
         pollfd ready{pipe_fd, POLLIN, 0};
         const int events = retry_after_signal([&] { return ::poll(&ready, 1, 100); });
-        if (events < 0) throw OsError(errno, bedtools_program);
+        if (events < 0) throw SystemCallFailed(errno, bedtools_program);
         poll_interrupt();
         if (events == 0) continue;
         const std::size_t got = read_some(pipe_fd, buffer.data(), buffer.size(), bedtools_program);
@@ -173,7 +173,7 @@ void intersect_with_bedtools(const std::string& repeat_path, const std::string& 
     // bedtools exits 0 even when its own writes fail, so it writes into a pipe
     // and every write to the output file is made and checked here.
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) throw OsError(errno, bedtools_program);
+    if (::pipe2(ends, O_CLOEXEC) != 0) throw SystemCallFailed(errno, bedtools_program);
     FileDescriptor pipe_read(ends[0]);
     FileDescriptor pipe_write(ends[1]);
 
@@ -181,7 +181,7 @@ void intersect_with_bedtools(const std::string& repeat_path, const std::string& 
     prepare(setup, pipe_write.get());
     pid_t pid = 0;
     const int started = posix_spawnp(&pid, bedtools_program, &setup.actions, &setup.attributes, argv.data(), environ);
-    if (started != 0) throw OsError(started, bedtools_program);
+    if (started != 0) throw SystemCallFailed(started, bedtools_program);
     Child child(pid);
     pipe_write.reset();  // the child holds the only writing end
 
@@ -190,7 +190,7 @@ void intersect_with_bedtools(const std::string& repeat_path, const std::string& 
     // A Ctrl-C at a terminal reaches bedtools too: the user stopped the work, it did not fail.
     poll_interrupt();
     output.close(Durability::synced);
-    if (status != 0) throw ChildProcessError(status, arguments);
+    if (status != 0) throw ChildProcessFailed(status, arguments);
 }
 
 namespace {

@@ -19,9 +19,9 @@ struct IntersectCounts {
 };
 
 // Loads the catalog, opens the VCF, refuses an output path that names either
-// input (ValueError), then streams the VCF into the output. Logs the two counts
-// at info level once both files are closed. Throws OsError, DecodeError,
-// GzipError and ValueError, errors of reading either file located at their
+// input (InvalidValue), then streams the VCF into the output. Logs the two counts
+// at info level once both files are closed. Throws SystemCallFailed, InvalidUtf8,
+// DamagedGzip and InvalidValue, errors of reading either file located at their
 // line; a file written before an error stays.
 IntersectCounts intersect_builtin(const std::string& repeat_path, const std::string& bed_path,
                                   const std::string& output_path, const LogSink& log);
@@ -34,12 +34,12 @@ inline constexpr const char* bedtools_program = "bedtools";
 // The exact argument vector the program is started with.
 std::vector<std::string> bedtools_arguments(const std::string& repeat_path, const std::string& bed_path);
 
-// Refuses an output path naming either input (ValueError), creates or
-// truncates the output file (OsError when it cannot), starts bedtools found
-// through PATH (OsError with the program name when it cannot be started; the
+// Refuses an output path naming either input (InvalidValue), creates or
+// truncates the output file (SystemCallFailed when it cannot), starts bedtools found
+// through PATH (SystemCallFailed with the program name when it cannot be started; the
 // output file then exists and is empty), copies its standard output into the
-// file, checking every write, the flush and the sync (OsError), waits for it
-// without a time limit and throws ChildProcessError with its exit status
+// file, checking every write, the flush and the sync (SystemCallFailed), waits for it
+// without a time limit and throws ChildProcessFailed with its exit status
 // (negative: the signal that ended it) unless that is zero. On an interrupt
 // the child is terminated and reaped before Interrupted is thrown.
 void intersect_with_bedtools(const std::string& repeat_path, const std::string& bed_path,

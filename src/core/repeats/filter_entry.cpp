@@ -23,9 +23,9 @@ namespace {
 bool wraps_undecodable_text(const InputLocation& where) {
     try {
         std::rethrow_if_nested(where);
-    } catch (const DecodeError&) {
+    } catch (const InvalidUtf8&) {
         return true;
-    } catch (const GzipError&) {
+    } catch (const DamagedGzip&) {
         return true;
     } catch (...) {
     }
@@ -89,7 +89,7 @@ std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& 
     if (!engine) engine = builtin_engine_name;
     const bool use_bedtools = *engine == bedtools_engine_name;
     if (use_bedtools && !bedtools_available())
-        throw RuntimeError("bedtools was requested to filter the repeats VCF but is not on PATH");
+        throw Unavailable("bedtools was requested to filter the repeats VCF but is not on PATH");
 
     const std::string filtered_path =
         output_path && !output_path->empty() ? *output_path : filtered_repeat_path(*full_repeat_path);

@@ -21,9 +21,9 @@ bool bedtools_available();
 // anything else, nothing included, the built-in engine. After the engine's own
 // messages, warns when the VCF names chromosomes in another style than the
 // catalog, or has records none of which lies on a chromosome the catalog names
-// (when it has intervals); unless `allow_build_mismatch`, either is ValueError
+// (when it has intervals); unless `allow_build_mismatch`, either is InvalidValue
 // instead and no output file is left (an existing one stays as it was). Throws
-// RuntimeError when bedtools is selected but not on PATH, ValueError when the
+// Unavailable when bedtools is selected but not on PATH, InvalidValue when the
 // output path names an input, and whatever the engine throws.
 std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& full_repeat_path,
                                               const std::optional<std::string>& repeat_bed_file_path,

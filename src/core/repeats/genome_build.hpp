@@ -16,7 +16,7 @@ struct RecognisedBuild {
 
 // Reads the header of the VCF at `vcf_path` (plain or gzip/BGZF) and, when the
 // naming is still needed, its records up to the first on a primary chromosome.
-// Throws OsError, DecodeError and GzipError, located at their line.
+// Throws SystemCallFailed, InvalidUtf8 and DamagedGzip, located at their line.
 RecognisedBuild recognise_build(const std::string& vcf_path);
 
 }  // namespace callfold::repeats

@@ -96,7 +96,7 @@ bool info_has_svtype(const RecordColumns& columns) {
 // sample columns are kept as they are: the sample-column check has already
 // matched them to the header.
 std::string with_mark(const RecordColumns& columns) {
-    if (columns.count() < record_fields) throw UnpackError(record_fields, columns.count());
+    if (columns.count() < record_fields) throw WrongFieldCount(record_fields, columns.count());
     const std::string_view line = columns.line();
     const std::size_t info_end = columns.end(info_column);
     std::string marked;

@@ -34,7 +34,7 @@ enum class RepeatMarking { detect, always, never };
 bool repeat_line_needs_svtype(std::string_view line);
 
 // The line with ";SVTYPE=REP" appended to INFO. The line must have at least ten
-// fields, one sample column or several (UnpackError otherwise); every other byte is kept.
+// fields, one sample column or several (WrongFieldCount otherwise); every other byte is kept.
 std::string modify_repeat_line(std::string_view line);
 
 // The rewritten line, or nothing when the line is to be written unchanged.

@@ -32,7 +32,7 @@ std::int64_t bound(std::string_view text) {
     const IntText parsed = parse_int_text(text);
     if (parsed.status == IntText::Status::invalid) throw InvalidInteger(std::string(text));
     if (parsed.status == IntText::Status::overflow)
-        throw OverflowError("ROH bound does not fit in 64 bits: " + std::string(text));
+        throw ValueOutOfRange("ROH bound does not fit in 64 bits: " + std::string(text));
     return parsed.value;
 }
 
@@ -86,7 +86,7 @@ bool is_bed_interval(std::string_view line) {
     where.line = index + 1;
     where.line_start = line_start_of(line);
     try {
-        throw ValueError(
+        throw InvalidValue(
             "the roh input is neither a BED (chrom, start, end), a VCF with a #CHROM column header, nor the region "
             "output of `bcftools roh` (RG lines); pass its format if it is one of them");
     } catch (...) {
@@ -138,7 +138,7 @@ std::string roh_bed_line_to_vcf(std::string_view bed_line) {
 std::string roh_region_line_to_vcf(std::string_view region_line) {
     const RegionColumns fields(strip_whitespace(region_line));
     if (field(fields, 0) != "RG")
-        throw ValueError("not a region line of `bcftools roh` (it starts with " + std::string(fields[0]) + ", not RG)");
+        throw InvalidValue("not a region line of `bcftools roh` (it starts with " + std::string(fields[0]) + ", not RG)");
     const std::string_view quality = field(fields, region_quality);
     const std::int64_t start_bound = bound(fields[3]);
     const std::int64_t end_bound = bound(fields[4]);
@@ -171,7 +171,7 @@ void refuse_several_roh_samples(const std::vector<std::string_view>& lines) {
     if (samples.size() < 2) return;
     std::string names;
     for (const std::string_view sample : samples) names += (names.empty() ? "" : ", ") + std::string(sample);
-    throw ValueError("the roh input holds `bcftools roh` regions of " + std::to_string(samples.size()) +
+    throw InvalidValue("the roh input holds `bcftools roh` regions of " + std::to_string(samples.size()) +
                      " samples (" + names + "); a unified file takes one sample's: run `bcftools roh -s SAMPLE` "
                      "or keep one sample's RG lines");
 }

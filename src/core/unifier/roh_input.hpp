@@ -20,7 +20,7 @@ bool roh_lines_are_bed(const std::vector<std::string_view>& lines, const std::st
 // anything else detects. A VCF holds the full column header; otherwise the
 // first line that is not skipped decides: a BED line (chrom, start, end, all
 // integer bounds) or a `bcftools roh` line ("RG" or "ST" first). Throws
-// ValueError, located at that line, for a file that is none of these.
+// InvalidValue, located at that line, for a file that is none of these.
 RohShape roh_shape(const std::vector<std::string_view>& lines, const std::string_view* declared);
 
 // Lines of a converted input that are not records: "#" comments, blank lines,
@@ -31,7 +31,7 @@ bool roh_line_is_skipped(std::string_view line, RohShape shape);
 // One BED interval (chrom, start, end and an optional score; 0-based half-open)
 // as an <ROH> VCF record ending in "\n"; ROH_SCORE only when the score column is
 // there. Throws MissingField for fewer than three fields, InvalidInteger for
-// bounds that are not integer text, OverflowError beyond 64 bits.
+// bounds that are not integer text, ValueOutOfRange beyond 64 bits.
 std::string roh_bed_line_to_vcf(std::string_view bed_line);
 
 // One `bcftools roh` region line (RG, sample, chrom, start, end, length,
@@ -47,7 +47,7 @@ std::string_view roh_region_sample(std::string_view line);
 // CHROM of a converted input's record line, as conversion takes it.
 std::string_view roh_record_chromosome(std::string_view line, RohShape shape);
 
-// Throws ValueError when `bcftools roh` output holds regions of several samples:
+// Throws InvalidValue when `bcftools roh` output holds regions of several samples:
 // a unified file is one sample's.
 void refuse_several_roh_samples(const std::vector<std::string_view>& lines);
 

@@ -103,7 +103,7 @@ bool columns_agree(const std::vector<std::string_view>& appended, const std::vec
 
 [[noreturn]] void mismatch(FileType appended, std::size_t count, const std::string& names, FileType donor,
                            const std::vector<std::string_view>& donor_names) {
-    throw ValueError("the " + std::string(file_type_keys[appended]) + " input has " + std::to_string(count) +
+    throw InvalidValue("the " + std::string(file_type_keys[appended]) + " input has " + std::to_string(count) +
                      (count == 1 ? " sample column (" : " sample columns (") + names + ") but the " +
                      std::string(file_type_keys[donor]) + " input, whose header the unified VCF takes, has " +
                      std::to_string(donor_names.size()) + " (" + listed(donor_names) +
@@ -114,7 +114,7 @@ bool columns_agree(const std::vector<std::string_view>& appended, const std::vec
                                const std::vector<std::string_view>& donor_names) {
     std::size_t column = 0;
     while (names[column] == donor_names[column]) ++column;
-    throw ValueError("the " + std::string(file_type_keys[appended]) + " input has the same number of sample columns (" +
+    throw InvalidValue("the " + std::string(file_type_keys[appended]) + " input has the same number of sample columns (" +
                      std::to_string(names.size()) + ") as the " + std::string(file_type_keys[donor]) +
                      " input, whose header the unified VCF takes, with different names (sample column " +
                      std::to_string(column + 1) + ": " + quoted(names[column]) + " against " +
@@ -159,7 +159,7 @@ void refuse_mismatched_sample_columns(const LinesByType& lines, const Layout& la
         // No sample on either side, but the appended records still carry the
         // FORMAT column that a sites-only header lacks.
         if (names.empty() && !donor_has_format)
-            throw ValueError("the " + std::string(file_type_keys[section.type]) + " input has a FORMAT column but the " +
+            throw InvalidValue("the " + std::string(file_type_keys[section.type]) + " input has a FORMAT column but the " +
                              std::string(file_type_keys[*donor]) +
                              " input, whose header the unified VCF takes, has none; the unified VCF's records would "
                              "not match its header");
@@ -224,7 +224,7 @@ void check_build_agreement(const LinesByType& lines, const Layout& layout, const
         const std::string appended(file_type_keys[section.type]);
         const std::string donor_key(file_type_keys[*donor]);
         if (!options.allow_build_mismatch)
-            throw ValueError("the " + appended + " input and the " + donor_key + " input " + describe(*difference) +
+            throw InvalidValue("the " + appended + " input and the " + donor_key + " input " + describe(*difference) +
                              ": they come from different reference builds or chromosome namings");
         log(LogLevel::warning, "The %s input and the %s input %s: they come from different reference builds or "
             "chromosome namings", {appended, donor_key, describe(*difference)});

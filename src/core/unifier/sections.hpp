@@ -25,7 +25,7 @@ inline constexpr std::array<FileType, 3> appended_order = {FileType::cnv, FileTy
 // The first present of SV, CNV, repeats; ROH never donates. Nothing when none is present.
 std::optional<FileType> header_donor(const LinesByType& lines);
 
-// The shape of ROH lines under the caller's declared format (ValueError, located,
+// The shape of ROH lines under the caller's declared format (InvalidValue, located,
 // when detection cannot place them).
 RohShape roh_input_shape(const std::vector<std::string_view>& lines, const RecordOptions& options);
 
@@ -52,7 +52,7 @@ struct Layout {
     RohShape roh_shape = RohShape::vcf;  // of an appended ROH input
 };
 
-// ValueError, located, when an appended ROH input cannot be placed.
+// InvalidValue, located, when an appended ROH input cannot be placed.
 Layout unified_layout(const LinesByType& lines, const RecordOptions& options);
 
 // Whether a line of `section.body` is a record rather than a header or blank line.
@@ -73,7 +73,7 @@ std::string_view vcf_chromosome(std::string_view line);
 // The names after FORMAT in a column header line; none for a sites-only header.
 std::vector<std::string_view> sample_column_names(std::string_view column_header_line);
 
-// Throws ValueError when an appended input that contributes records has other
+// Throws InvalidValue when an appended input that contributes records has other
 // sample columns than the donor's column header: another count, or several
 // columns whose names or order differ (one each agree whatever the names). A
 // converted ROH BED record has one. Nothing to compare without a donor or
@@ -87,7 +87,7 @@ void refuse_mismatched_sample_columns(const LinesByType& lines, const Layout& la
 // merely share no chromosome (a sparse donor without ##contig lines) do not.
 
 // For each appended input that comes from another build than the donor: a
-// warning when the options allow a build mismatch, else ValueError (the first
+// warning when the options allow a build mismatch, else InvalidValue (the first
 // such input). Reads the ##contig lines and the first records that name a
 // primary chromosome.
 void check_build_agreement(const LinesByType& lines, const Layout& layout, const RecordOptions& options,

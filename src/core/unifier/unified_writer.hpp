@@ -41,7 +41,7 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 
 // Writes the unified file at `output_path` (created or truncated): the donor's
 // content, its header completed by the appended inputs' declarations, then their
-// records. False when no input could donate a header; the file is then left empty. Throws ValueError,
+// records. False when no input could donate a header; the file is then left empty. Throws InvalidValue,
 // before the file is opened, when an appended input's sample columns disagree
 // with the donor's header, when an ROH input cannot be placed or holds several
 // samples, and (unless allowed) when an appended input comes from another
