@@ -84,6 +84,9 @@ CALLS = {
     "read_struct_lines": "import Callfold.unifier as u; u.read_struct_lines({{'sv': {fifo!r}}})",
     "get_lines": "import Callfold.unifier as u; u.get_lines({fifo!r})",
     "sort_and_compress": "from Callfold.compression import sort_and_compress; sort_and_compress({fifo!r})",
+    # Parts of the records already in the temporary file when the interrupt comes.
+    "sort_and_compress spilling": "from Callfold.compression import sort_and_compress; "
+                                  "sort_and_compress({fifo!r}, max_memory=1000)",
     "builtin engine": "from Callfold import repeats; repeats.filter_repeats_vcf({fifo!r}, {bed!r}, output_path={out!r})",
 }
 

@@ -17,7 +17,7 @@ def _set_progress(callback: Callable[[int], object] | None, min_interval: float 
     raised to the caller.
     """
 
-def sort_and_compress(path: str | os.PathLike[str], *, index: bool = False, csi: bool = False, threads: int | None = None) -> str:
+def sort_and_compress(path: str | os.PathLike[str], *, index: bool = False, csi: bool = False, threads: int | None = None, max_memory: int | None = None, temp_dir: str | os.PathLike[str] | None = None) -> str:
     """
     Sort the VCF at path, write it BGZF-compressed to path + '.gz' and remove path.
 
@@ -50,11 +50,21 @@ def sort_and_compress(path: str | os.PathLike[str], *, index: bool = False, csi:
 
     threads caps the threads used at once (None: the cores available); the bytes
     written never depend on it. Raises ValueError for a value below 1 or above 1024.
+
+    max_memory bounds the memory the records take (bytes; None: no bound): when they
+    need more, sorted parts of them are written, compressed, to an unnamed temporary
+    file in temp_dir (default: the directory of path) and merged. The files written
+    are the same bytes as without the bound; the temporary file never has a name
+    (or loses it at once), so nothing of it remains after success, error or
+    interrupt. A record longer than half the bound is held whole all the same. Raises
+    ValueError for a max_memory that is not a positive int, OSError naming temp_dir
+    when no temporary file can be created there.
     """
 
-def sort_and_compress_indexed(path: str | os.PathLike[str], *, csi: bool = False, threads: int | None = None) -> tuple[str, str]:
+def sort_and_compress_indexed(path: str | os.PathLike[str], *, csi: bool = False, threads: int | None = None, max_memory: int | None = None, temp_dir: str | os.PathLike[str] | None = None) -> tuple[str, str]:
     """
-    sort_and_compress(path, index=True, csi=csi, threads=threads), returning both files
+    sort_and_compress(path, index=True, csi=csi, threads=threads, max_memory=max_memory,
+    temp_dir=temp_dir), returning both files
     written: (path + '.gz', its index: path + '.gz.tbi', or path + '.gz.csi' when csi is
     true or a record ends beyond what TBI holds). Raises what sort_and_compress raises.
     """

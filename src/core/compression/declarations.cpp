@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -476,27 +477,48 @@ constexpr std::size_t scan_threads = 2;
 
 }  // namespace
 
-std::vector<std::string> missing_declarations(const std::vector<std::string>& header, const VcfRecords& records) {
-    std::vector<std::string> lines;
-    StringSet contigs;
-    for (std::string& id : declared_contigs(header)) contigs.insert(std::move(id));
-    for (const std::string& contig : records.contigs)
-        if (contigs.find(contig) == contigs.end() && declarable(contig)) lines.push_back("##contig=<ID=" + contig + ">\n");
+DeclarationScan::DeclarationScan() = default;
+DeclarationScan::~DeclarationScan() = default;
 
+void DeclarationScan::scan(const std::vector<std::string>& header, const VcfRecords& part) {
     // Each range of records is scanned on its own; the later ranges' findings
     // are merged in order, which keeps the order of first use.
-    const std::size_t ranges = std::min(scan_threads, ranges_for(records.size(), records_per_thread));
-    std::vector<std::optional<RecordUsage>> usage(ranges);
-    run_in_ranges(records.size(), ranges, [&](std::size_t begin, std::size_t end, const RangeStop& stop) {
-        RecordUsage& scanner = usage[stop.range()].emplace(header, declaration_scan_remembers_recent_ids);
+    const std::size_t ranges = std::min(scan_threads, ranges_for(part.size(), records_per_thread));
+    std::vector<std::unique_ptr<RecordUsage>> usage(ranges);
+    run_in_ranges(part.size(), ranges, [&](std::size_t begin, std::size_t end, const RangeStop& stop) {
+        usage[stop.range()] = std::make_unique<RecordUsage>(header, declaration_scan_remembers_recent_ids);
+        RecordUsage& scanner = *usage[stop.range()];
         for (std::size_t i = begin; i < end; ++i) {
             if (stop.due(i - begin)) return;
-            scanner.scan(records.record(i));
+            scanner.scan(part.record(i));
         }
     });
-    for (std::size_t range = 1; range < ranges; ++range) usage[0]->merge(*usage[range]);
-    usage[0]->append_lines(lines);
+    for (std::unique_ptr<RecordUsage>& range : usage) {
+        if (!range) continue;
+        if (!usage_) usage_ = std::move(range);
+        else usage_->merge(*range);
+    }
+}
+
+std::vector<std::string> DeclarationScan::lines(const std::vector<std::string>& header,
+                                                const std::vector<std::string>& contigs) const {
+    std::vector<std::string> lines;
+    StringSet declared;
+    for (std::string& id : declared_contigs(header)) declared.insert(std::move(id));
+    for (const std::string& contig : contigs)
+        if (declared.find(contig) == declared.end() && declarable(contig)) lines.push_back("##contig=<ID=" + contig + ">\n");
+    // What the header declares drops out in the merge, also what it declared
+    // only after some records were scanned.
+    RecordUsage missing(header, false);
+    if (usage_) missing.merge(*usage_);
+    missing.append_lines(lines);
     return lines;
+}
+
+std::vector<std::string> missing_declarations(const std::vector<std::string>& header, const VcfRecords& records) {
+    DeclarationScan scan;
+    scan.scan(header, records);
+    return scan.lines(header, records.contigs);
 }
 
 }  // namespace callfold::compression

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,5 +26,27 @@ bool has_fileformat(const std::vector<std::string>& header);
 // use. IDs that cannot be written inside a declaration (empty, or holding
 // whitespace or one of , < > " =) are not declared.
 std::vector<std::string> missing_declarations(const std::vector<std::string>& header, const VcfRecords& records);
+
+class RecordUsage;
+
+// missing_declarations over records met a part at a time: the lines are those
+// of all the parts together, also when the header grows after the first part
+// (meta lines that stand after records).
+class DeclarationScan {
+public:
+    DeclarationScan();
+    ~DeclarationScan();
+    DeclarationScan(const DeclarationScan&) = delete;
+    DeclarationScan& operator=(const DeclarationScan&) = delete;
+
+    // The next part of the records; `header`: the header lines read so far.
+    void scan(const std::vector<std::string>& header, const VcfRecords& part);
+    // The declarations that the whole `header` lacks; `contigs`: every CHROM in
+    // order of first appearance.
+    std::vector<std::string> lines(const std::vector<std::string>& header, const std::vector<std::string>& contigs) const;
+
+private:
+    std::unique_ptr<RecordUsage> usage_;
+};
 
 }  // namespace callfold::compression

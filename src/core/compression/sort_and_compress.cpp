@@ -2,12 +2,15 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <exception>
 #include <optional>
 
 #include "common/parallel_ranges.hpp"
 #include "compression/bgzf_writer.hpp"
 #include "common/output_file.hpp"
 #include "compression/declarations.hpp"
+#include "compression/sorted_runs.hpp"
 #include "compression/vcf_records.hpp"
 #include "compression/vcf_index.hpp"
 
@@ -32,35 +35,78 @@ void commit_with_index(DurableFile& output, std::optional<DurableFile>& index) {
     }
 }
 
-}  // namespace
+// Without its column header line a file is not a VCF that readers accept,
+// and there is no place for the declarations the records may need.
+void require_column_header(const VcfRecords& records, const std::string& path) {
+    if (!records.column_header.empty()) return;
+    VcfInputError error(0, "no \"#CHROM\" column header line; the file cannot be written as an indexable VCF");
+    error.path = path;
+    throw error;
+}
 
-SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
-    const ThreadCap cap(options.threads);
-    const VcfRecords records = read_vcf_records(path);
-
-    // Without its column header line a file is not a VCF that readers accept,
-    // and there is no place for the declarations the records may need.
-    if (records.column_header.empty()) {
-        VcfInputError error(0, "no \"#CHROM\" column header line; the file cannot be written as an indexable VCF");
-        error.path = path;
-        throw error;
-    }
-
-    const std::vector<std::string> declarations = missing_declarations(records.meta, records);
-    // The header as written: readers identify a VCF by a first line that states its format.
+// The header as written: readers identify a VCF by a first line that states its format.
+std::vector<std::string_view> header_as_written(const VcfRecords& records, const std::vector<std::string>& declarations) {
     std::vector<std::string_view> header;
     if (!has_fileformat(records.meta)) header.push_back(default_fileformat_line);
     header.insert(header.end(), records.meta.begin(), records.meta.end());
     header.insert(header.end(), declarations.begin(), declarations.end());
     header.push_back(records.column_header);
+    return header;
+}
+
+void check_header_for_index(const std::vector<std::string_view>& header, const std::string& path) {
+    try {
+        check_indexable_header(header);
+    } catch (VcfInputError& error) {
+        error.path = path;
+        throw;
+    }
+}
+
+// The compressed file (and its index) written, put in place of any earlier
+// ones, and the input removed.
+struct Output {
+    Output(const std::string& input_path, const SortAndCompressOptions& sort_options)
+        : input(input_path), options(sort_options), path(input + ".gz"), file(path) {}
+
+    const std::string& input;
+    const SortAndCompressOptions& options;
+    std::string path;
+    DurableFile file;
+    std::optional<DurableFile> index_file;
+
+    void write_index(VcfIndexBuilder& indexer, const BgzfWriter& writer) {
+        const VcfIndex index = indexer.finish(writer);
+        index_file.emplace(path + std::string(index_suffix(index.kind)));
+        BgzfWriter index_writer(index_file->file(), index_file->temp_path(), bgzf_threads_for(index.content.size()),
+                                options.level);
+        index_writer.write(index.content);
+        index_writer.finish();
+    }
+
+    SortedFiles commit() {
+        // An index from an earlier run describes other data: it goes before the new
+        // file takes the name, so the two never stand side by side.
+        for (const IndexKind kind : {IndexKind::tbi, IndexKind::csi})
+            remove_file_if_present(path + std::string(index_suffix(kind)));
+        commit_with_index(file, index_file);
+        remove_file(input);
+        return {file.final_path(), index_file ? index_file->final_path() : std::string()};
+    }
+};
+
+SortedFiles sort_in_memory(const std::string& path, const VcfRecords& records, const SortAndCompressOptions& options) {
+    require_column_header(records, path);
+    const std::vector<std::string> declarations = missing_declarations(records.meta, records);
+    const std::vector<std::string_view> header = header_as_written(records, declarations);
 
     const bool indexing = options.index || options.csi;
     // Read in input order, the text's own: in the order written the lines lie
     // all over memory, and reading them there would stall on every one.
     std::vector<IndexSpan> spans;
     if (indexing) {
+        check_header_for_index(header, path);
         try {
-            check_indexable_header(header);
             spans = vcf_index_spans(records);
         } catch (VcfInputError& error) {
             error.path = path;
@@ -74,11 +120,9 @@ SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOpti
     std::size_t total = records.text.size();
     for (const std::string_view line : header) total += line.size();
 
-    const std::string output_path = path + ".gz";
-    DurableFile output(output_path);
-    std::optional<DurableFile> index_file;
+    Output output(path, options);
     {
-        BgzfWriter writer(output.file(), output.temp_path(), bgzf_threads_for(total), options.level);
+        BgzfWriter writer(output.file.file(), output.file.temp_path(), bgzf_threads_for(total), options.level);
         for (const std::string_view line : header) writer.write(line);
         std::optional<VcfIndexBuilder> indexer;
         if (indexing) indexer.emplace(records, spans, header, options.csi);
@@ -102,23 +146,105 @@ SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOpti
             if (indexer) indexer->add(order[i], begin, writer.uncompressed_size());
         }
         writer.finish();
-
-        if (indexer) {
-            const VcfIndex index = indexer->finish(writer);
-            index_file.emplace(output_path + std::string(index_suffix(index.kind)));
-            BgzfWriter index_writer(index_file->file(), index_file->temp_path(), bgzf_threads_for(index.content.size()),
-                                    options.level);
-            index_writer.write(index.content);
-            index_writer.finish();
-        }
+        if (indexer) output.write_index(*indexer, writer);
     }
-    // An index from an earlier run describes other data: it goes before the new
-    // file takes the name, so the two never stand side by side.
-    for (const IndexKind kind : {IndexKind::tbi, IndexKind::csi})
-        remove_file_if_present(output_path + std::string(index_suffix(kind)));
-    commit_with_index(output, index_file);
-    remove_file(path);
-    return {output.final_path(), index_file ? index_file->final_path() : std::string()};
+    return output.commit();
+}
+
+// Records beyond the memory budget: sorted a part at a time into runs, whose
+// merge writes the same file as sort_in_memory. Whatever needs every record
+// (the declarations, the furthest span) is gathered part by part; a part's
+// span error waits until the whole input is read, so that the error reported
+// is the one sort_in_memory reports.
+class SpillingSort {
+public:
+    SpillingSort(const std::string& path, const SortAndCompressOptions& options)
+        : path_(path), options_(options), indexing_(options.index || options.csi) {}
+
+    bool spilled() const { return runs_.has_value(); }
+
+    void add(VcfRecords&& part, const std::vector<std::string>& meta) {
+        if (!runs_) runs_.emplace(options_.temp_dir.empty() ? directory_of(path_) : options_.temp_dir, indexing_);
+        record_bytes_ += part.text.size();
+        if (span_error_) return;  // the work fails; only reading goes on, for an earlier error
+        std::vector<IndexSpan> spans;
+        if (indexing_) {
+            try {
+                spans = vcf_index_spans(part);
+            } catch (VcfInputError& error) {
+                error.path = path_;
+                span_error_ = std::current_exception();
+                return;
+            }
+            for (const IndexSpan& span : spans) furthest_ = std::max(furthest_, span.end);
+        }
+        declarations_.scan(meta, part);
+        runs_->add(part, spans);
+    }
+
+    SortedFiles finish(const VcfRecords& records) {
+        require_column_header(records, path_);
+        const std::vector<std::string> declarations = declarations_.lines(records.meta, records.contigs);
+        const std::vector<std::string_view> header = header_as_written(records, declarations);
+        if (indexing_) check_header_for_index(header, path_);
+        if (span_error_) std::rethrow_exception(span_error_);
+
+        const std::vector<std::uint32_t> rank = contig_ranks(records, declared_contigs(records.meta));
+        std::vector<std::uint32_t> contig_order(rank.size());
+        for (std::uint32_t contig = 0; contig < rank.size(); ++contig) contig_order[rank[contig]] = contig;
+
+        std::size_t total = record_bytes_;
+        for (const std::string_view line : header) total += line.size();
+
+        Output output(path_, options_);
+        {
+            BgzfWriter writer(output.file.file(), output.file.temp_path(), bgzf_threads_for(total), options_.level);
+            for (const std::string_view line : header) writer.write(line);
+            std::optional<VcfIndexBuilder> indexer;
+            if (indexing_) indexer.emplace(furthest_, header, options_.csi);
+            runs_->merge(contig_order, [&](std::uint32_t contig, std::string_view line, const IndexSpan& span) {
+                const std::uint64_t begin = writer.uncompressed_size();
+                writer.write(line);
+                if (indexer) indexer->add_span(contig, records.contigs, span, begin, writer.uncompressed_size());
+            });
+            writer.finish();
+            if (indexer) output.write_index(*indexer, writer);
+        }
+        runs_.reset();
+        return output.commit();
+    }
+
+private:
+    const std::string& path_;
+    const SortAndCompressOptions& options_;
+    bool indexing_;
+    std::optional<SortedRuns> runs_;
+    DeclarationScan declarations_;
+    std::int64_t furthest_ = 0;
+    std::size_t record_bytes_ = 0;
+    std::exception_ptr span_error_;
+};
+
+}  // namespace
+
+SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
+    const ThreadCap cap(options.threads);
+    if (options.max_memory == 0) return sort_in_memory(path, read_vcf_records(path), options);
+
+    SpillingSort spilling(path, options);
+    VcfRecords records =
+        read_vcf_records(path, options.max_memory, [&](VcfRecords&& part, const std::vector<std::string>& meta) {
+            spilling.add(std::move(part), meta);
+        });
+    if (!spilling.spilled()) return sort_in_memory(path, records, options);
+    VcfRecords rest;
+    rest.text = std::move(records.text);
+    rest.start = std::move(records.start);
+    rest.pos = std::move(records.pos);
+    rest.contig = std::move(records.contig);
+    rest.contigs = records.contigs;
+    spilling.add(std::move(rest), records.meta);
+    return spilling.finish(records);
 }
 
 }  // namespace callfold::compression

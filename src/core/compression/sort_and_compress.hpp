@@ -13,6 +13,12 @@ struct SortAndCompressOptions {
     unsigned threads = 0;  // at most this many threads at once; 0: the cores available. The bytes written never depend on it
     bool index = false;    // write `path`.gz.tbi, or .csi when a record lies beyond what TBI describes
     bool csi = false;      // write `path`.gz.csi (implies index)
+    // 0: the records are sorted in memory. Otherwise the bytes the records may
+    // take in memory at once: beyond it, sorted parts of them go to a temporary
+    // file (in `temp_dir`, or the input's directory when empty) and are merged.
+    // The files written are the same either way.
+    std::size_t max_memory = 0;
+    std::string temp_dir;
 };
 
 // The files written: the compressed VCF and its index (empty when none was asked for).

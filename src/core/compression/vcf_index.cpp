@@ -97,15 +97,17 @@ std::vector<IndexSpan> vcf_index_spans(const VcfRecords& records) {
 
 VcfIndexBuilder::VcfIndexBuilder(const VcfRecords& records, const std::vector<IndexSpan>& spans,
                                  const std::vector<std::string_view>& header_lines, bool csi)
-    : VcfIndexBuilder(records, spans, shape_for(spans, header_lines, csi)) {}
+    : VcfIndexBuilder(&records, &spans, shape_for(furthest_end(spans), header_lines, csi)) {}
+
+VcfIndexBuilder::VcfIndexBuilder(std::int64_t furthest, const std::vector<std::string_view>& header_lines, bool csi)
+    : VcfIndexBuilder(nullptr, nullptr, shape_for(furthest, header_lines, csi)) {}
 
 // The CSI that htslib builds for a header whose longest contig is declared: 6
 // levels of 2^14 positions, more levels while the contig does not fit, and past
 // 9 levels larger windows; 8 levels when no length is declared. Records reaching
 // further still, which htslib refuses to index, get more levels.
-VcfIndexBuilder::Shape VcfIndexBuilder::shape_for(const std::vector<IndexSpan>& spans,
-                                                  const std::vector<std::string_view>& header_lines, bool csi) {
-    const std::int64_t furthest = furthest_end(spans);
+VcfIndexBuilder::Shape VcfIndexBuilder::shape_for(std::int64_t furthest, const std::vector<std::string_view>& header_lines,
+                                                  bool csi) {
     if (!csi && furthest <= BinningIndex::max_end(min_shift, tbi_depth)) return {min_shift, 0};
     Shape shape{min_shift, csi_depth_unsized};
     if (const std::int64_t longest = longest_declared_contig(header_lines); longest > 0) {
@@ -124,19 +126,19 @@ VcfIndexBuilder::Shape VcfIndexBuilder::shape_for(const std::vector<IndexSpan>& 
     return shape;
 }
 
-VcfIndexBuilder::VcfIndexBuilder(const VcfRecords& records, const std::vector<IndexSpan>& spans, Shape shape)
+VcfIndexBuilder::VcfIndexBuilder(const VcfRecords* records, const std::vector<IndexSpan>* spans, Shape shape)
     : records_(records),
       spans_(spans),
       kind_(shape.depth == 0 ? IndexKind::tbi : IndexKind::csi),
       index_(shape.min_shift, shape.depth == 0 ? tbi_depth : shape.depth) {}
 
-void VcfIndexBuilder::add(std::size_t i, std::uint64_t begin, std::uint64_t end) {
-    const std::uint32_t contig = records_.contig[i];
+void VcfIndexBuilder::add_span(std::uint32_t contig, const std::vector<std::string>& contigs, const IndexSpan& span,
+                               std::uint64_t begin, std::uint64_t end) {
     if (names_.empty() || contig != last_contig_) {
-        names_.push_back(records_.contigs[contig]);
+        names_.push_back(contigs[contig]);
         last_contig_ = contig;
     }
-    index_.add(static_cast<std::uint32_t>(names_.size() - 1), spans_[i], begin, end);
+    index_.add(static_cast<std::uint32_t>(names_.size() - 1), span, begin, end);
 }
 
 VcfIndex VcfIndexBuilder::finish(const BgzfWriter& writer) {

@@ -50,10 +50,19 @@ public:
     VcfIndexBuilder(const VcfRecords& records, const std::vector<IndexSpan>& spans,
                     const std::vector<std::string_view>& header_lines, bool csi);
 
+    // For records not held in memory, given one at a time to add_span:
+    // `furthest` is the furthest end of their spans.
+    VcfIndexBuilder(std::int64_t furthest, const std::vector<std::string_view>& header_lines, bool csi);
+
     // Record `i` of the records, in file order (the records of each CHROM
     // together, by POS), which the writer put at its uncompressed bytes
     // [begin, end) (BgzfWriter::uncompressed_size before and after).
-    void add(std::size_t i, std::uint64_t begin, std::uint64_t end);
+    void add(std::size_t i, std::uint64_t begin, std::uint64_t end) {
+        add_span(records_->contig[i], records_->contigs, (*spans_)[i], begin, end);
+    }
+    // The same for a record on contigs[contig] with `span`.
+    void add_span(std::uint32_t contig, const std::vector<std::string>& contigs, const IndexSpan& span,
+                  std::uint64_t begin, std::uint64_t end);
 
     // The index, once `writer` (which wrote the header and the records) has finished.
     VcfIndex finish(const BgzfWriter& writer);
@@ -63,13 +72,12 @@ private:
         int min_shift;
         int depth;
     };
-    VcfIndexBuilder(const VcfRecords& records, const std::vector<IndexSpan>& spans, Shape shape);
+    VcfIndexBuilder(const VcfRecords* records, const std::vector<IndexSpan>* spans, Shape shape);
     // TBI (depth 0) or the CSI's window size and depth.
-    static Shape shape_for(const std::vector<IndexSpan>& spans, const std::vector<std::string_view>& header_lines,
-                           bool csi);
+    static Shape shape_for(std::int64_t furthest_end, const std::vector<std::string_view>& header_lines, bool csi);
 
-    const VcfRecords& records_;
-    const std::vector<IndexSpan>& spans_;
+    const VcfRecords* records_;
+    const std::vector<IndexSpan>* spans_;
     IndexKind kind_;
     BinningIndex index_;
     std::vector<std::string> names_;  // reference names in file order

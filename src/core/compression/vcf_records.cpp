@@ -122,18 +122,49 @@ void VcfRecordCollector::check_columns(std::uint64_t line_number, std::size_t co
                                              std::to_string(header_columns_));
 }
 
-VcfRecords read_vcf_records(const std::string& path) {
+VcfRecords VcfRecordCollector::take_records() {
+    VcfRecords part;
+    part.text = std::move(records_.text);
+    part.start = std::move(records_.start);
+    part.pos = std::move(records_.pos);
+    part.contig = std::move(records_.contig);
+    part.contigs = records_.contigs;
+    records_.text = std::string();
+    records_.start = {0};
+    records_.pos = {};
+    records_.contig = {};
+    return part;
+}
+
+namespace {
+
+VcfRecords read_records(const std::string& path, std::size_t budget,
+                        const std::function<void(VcfRecords&& part, const std::vector<std::string>& meta)>* spill) {
     LineStream reader(path, Compression::detect);
     VcfRecordCollector collector;
+    std::size_t file_size = 0;
     if (!reader.compressed()) {
-        const std::size_t file_size = regular_file_size(path);
-        collector.reserve_text(file_size + file_size / 64 + 1);
+        file_size = regular_file_size(path);
+        file_size += file_size / 64 + 1;
     }
+    // Under a budget, half of it holds the text of a part and the rest the
+    // records' other data; the text never grows past what was set aside.
+    const std::size_t text_room = spill ? budget / 2 : 0;
+    const std::size_t record_limit = spill ? budget * 7 / 16 / record_overhead : 0;
+    if (spill) collector.reserve_text(file_size != 0 ? std::min(file_size, text_room) : text_room);
+    else if (file_size != 0) collector.reserve_text(file_size);
     std::string_view line;
     std::uint64_t number = 0;
     for (;;) {
         if (!read_located(reader, &LineStream::next, line, "VCF", number)) break;
         ++number;
+        if (spill) {
+            const VcfRecords& held = collector.records();
+            if (held.size() != 0 && (held.text.size() + line.size() + 1 > text_room || held.size() >= record_limit)) {
+                (*spill)(collector.take_records(), collector.records().meta);
+                collector.reserve_text(text_room);
+            }
+        }
         try {
             collector.add_line(line);
         } catch (VcfInputError& error) {
@@ -148,6 +179,15 @@ VcfRecords read_vcf_records(const std::string& path) {
         }
     }
     return collector.take();
+}
+
+}  // namespace
+
+VcfRecords read_vcf_records(const std::string& path) { return read_records(path, 0, nullptr); }
+
+VcfRecords read_vcf_records(const std::string& path, std::size_t budget,
+                            const std::function<void(VcfRecords&& part, const std::vector<std::string>& meta)>& spill) {
+    return read_records(path, budget, &spill);
 }
 
 std::vector<std::uint32_t> contig_ranks(const VcfRecords& records, const std::vector<std::string>& declared) {

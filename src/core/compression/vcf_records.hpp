@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -51,7 +52,11 @@ class VcfRecordCollector {
 public:
     void add_line(std::string_view line);
     VcfRecords take() { return std::move(records_); }
+    // The records collected so far (text, start, pos, contig, and a copy of
+    // contigs), leaving the header and the contigs met for the lines to come.
+    VcfRecords take_records();
     void reserve_text(std::size_t bytes) { records_.text.reserve(bytes); }
+    const VcfRecords& records() const { return records_; }
 
 private:
     void add_column_header(std::string_view header_line);
@@ -72,6 +77,19 @@ private:
 // Reads the file at `path` (plain text, or gzip when it starts with the gzip
 // magic) as strict UTF-8 with universal newlines.
 VcfRecords read_vcf_records(const std::string& path);
+
+// The same, for records that may not fit in `budget` bytes: whenever the
+// records read (with what sorting them needs) would take more, they are handed
+// to `spill` as a part (VcfRecordCollector::take_records), with the meta lines
+// read so far, and reading goes on.
+// Returns the header, every contig, and the records after the last part.
+VcfRecords read_vcf_records(const std::string& path, std::size_t budget,
+                            const std::function<void(VcfRecords&& part, const std::vector<std::string>& meta)>& spill);
+
+// What a record costs beside its text while its part is read and sorted:
+// start, pos and contig (room for twice as many as held), its span, its place
+// in the order and its sort key.
+inline constexpr std::size_t record_overhead = 96;
 
 // The order of a sort: contigs ranked as the header declares them, records
 // by (contig rank, POS), ties kept in input order.

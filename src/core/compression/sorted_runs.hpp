@@ -1,0 +1,59 @@
+// Sorting records that do not fit in memory: each part of them is sorted by
+// (contig, POS) and written as a run, DEFLATE-compressed, to one unnamed
+// temporary file; the runs are then merged contig by contig in the order the
+// header ranks the contigs. The file has no name from the moment it is created,
+// so nothing of it outlives the process, however the work ends.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/deflate.hpp"
+#include "common/system_io.hpp"
+#include "compression/vcf_index_span.hpp"
+#include "compression/vcf_records.hpp"
+
+namespace callfold::compression {
+
+class SortedRuns {
+public:
+    // Creates the temporary file in `directory`; SystemCallFailed naming it when
+    // it cannot. With `keep_spans` each record's span is kept beside it.
+    SortedRuns(const std::string& directory, bool keep_spans);
+
+    // Sorts `part` (records of VcfRecordCollector::take_records; contig IDs
+    // are the same in every part) and appends it as a run; `spans`: those of
+    // its records in their order, when spans are kept.
+    void add(const VcfRecords& part, const std::vector<IndexSpan>& spans);
+
+    std::size_t runs() const { return runs_.size(); }
+
+    // Calls emit(contig, line, span) for every record: the contigs in the order of
+    // `contig_order` (contig IDs), each one's records by POS, ties in the order
+    // they were added. `span` is {0, 0} when spans are not kept.
+    void merge(const std::vector<std::uint32_t>& contig_order,
+               const std::function<void(std::uint32_t contig, std::string_view line, const IndexSpan& span)>& emit);
+
+private:
+    struct Segment {  // the records of one contig in one run
+        std::uint64_t offset;
+        std::uint64_t count;
+    };
+    void write_block();
+
+    std::string directory_;
+    FileDescriptor file_;
+    bool keep_spans_;
+    std::uint64_t size_ = 0;  // bytes written to the file
+    std::string block_;       // entries of the block being filled
+    std::string compressed_;
+    std::unique_ptr<BlockDeflater> deflater_;
+    // runs_[run][contig]: the run's segment of that contig (count 0 when none).
+    std::vector<std::vector<Segment>> runs_;
+};
+
+}  // namespace callfold::compression

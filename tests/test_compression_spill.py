@@ -1,0 +1,98 @@
+"""sort_and_compress under a memory bound: records sorted in parts and merged
+through a temporary file give the bytes of the in-memory sort, and leave no
+temporary behind whatever the outcome."""
+
+from __future__ import annotations
+
+import gzip
+import random
+from pathlib import Path
+
+import pytest
+
+from compression_helpers import leftovers, record, vcf
+from Callfold.compression import sort_and_compress
+
+TINY = 2000  # bytes: a part of a few records, so every input spills many times
+
+
+def shuffled_calls(count: int = 400, seed: int = 7) -> str:
+    """SV calls out of order, with equal positions, contigs undeclared or declared
+    only after some records, and keys the header lacks."""
+    rng = random.Random(seed)
+    records = []
+    for i in range(count):
+        chrom = rng.choice(["chr2", "chr1", "chrUn_1", "chrX"])
+        pos = rng.choice([rng.randint(1, 900), 500])
+        info = f"SVTYPE=DEL;END={pos + rng.randint(1, 9000)};SCORE={rng.random():.3f}"
+        records.append(record(chrom, pos, f"call{i}", info=info, rest=f"GT:CN\t0/1:{rng.randint(0, 4)}"))
+    records.insert(count // 2, '##contig=<ID=chrX>\n##INFO=<ID=SCORE,Number=1,Type=Float,Description="s">\n')
+    return vcf(records)
+
+
+def write_input(path: Path, text: str, compressed: bool) -> None:
+    path.write_bytes(gzip.compress(text.encode()) if compressed else text.encode())
+
+
+@pytest.mark.parametrize("compressed", [False, True], ids=["plain", "gzip"])
+@pytest.mark.parametrize("index", [{}, {"index": True}, {"csi": True}], ids=["no-index", "tbi", "csi"])
+def test_spilled_sort_writes_the_bytes_of_the_in_memory_sort(tmp_path, compressed, index):
+    text = shuffled_calls()
+    spill_dir = tmp_path / "spill"
+    (tmp_path / "memory").mkdir()
+    spill_dir.mkdir()
+    scratch = tmp_path / "scratch"
+    scratch.mkdir()
+    write_input(tmp_path / "memory" / "calls.vcf", text, compressed)
+    write_input(spill_dir / "calls.vcf", text, compressed)
+    in_memory = Path(sort_and_compress(tmp_path / "memory" / "calls.vcf", **index))
+    spilled = Path(sort_and_compress(spill_dir / "calls.vcf", max_memory=TINY, temp_dir=scratch, **index))
+    assert spilled.read_bytes() == in_memory.read_bytes()
+    written = {"calls.vcf.gz"}
+    for suffix in (".tbi", ".csi"):
+        if Path(f"{in_memory}{suffix}").exists():
+            assert Path(f"{spilled}{suffix}").read_bytes() == Path(f"{in_memory}{suffix}").read_bytes()
+            written.add(f"calls.vcf.gz{suffix}")
+    assert set(p.name for p in spill_dir.iterdir()) == written and not list(scratch.iterdir())
+
+
+BAD_POS = record("chr1", "12x", "bad")
+NUL_RECORD = record("chr2", 40, "nul\0")
+
+
+@pytest.mark.parametrize("case", ["bad POS late", "NUL early, bad POS late"])
+def test_a_failed_spilled_sort_reports_the_in_memory_error_and_leaves_nothing(tmp_path, case):
+    lines = shuffled_calls().splitlines(keepends=True)
+    lines.insert(len(lines) - 20, BAD_POS)  # after many parts were spilled
+    if case.startswith("NUL"):
+        lines.insert(len(lines) - 350, NUL_RECORD)  # an index error waits for the reading's
+    text = "".join(lines)
+    errors = []
+    for max_memory in (None, TINY):
+        directory = tmp_path / str(max_memory)
+        directory.mkdir()
+        write_input(directory / "calls.vcf", text, False)
+        with pytest.raises(ValueError) as raised:
+            sort_and_compress(directory / "calls.vcf", index=True, max_memory=max_memory)
+        errors.append(" ".join([str(raised.value), *getattr(raised.value, "__notes__", [])]).replace(str(directory), "DIR"))
+        assert (directory / "calls.vcf").read_text() == text
+        assert not leftovers(directory, {"calls.vcf"})
+    assert errors[0] == errors[1] and "12x" in errors[0]
+
+
+@pytest.mark.parametrize("max_memory", [0, -5, 1.5, "768M", True])
+def test_max_memory_must_be_a_positive_int(tmp_path, max_memory):
+    path = tmp_path / "calls.vcf"
+    path.write_text(vcf([record("chr1", 5)]))
+    with pytest.raises(ValueError, match="max_memory"):
+        sort_and_compress(path, max_memory=max_memory)
+    assert path.exists() and not leftovers(tmp_path, {"calls.vcf"})
+
+
+def test_missing_temp_dir_is_named(tmp_path):
+    path = tmp_path / "calls.vcf"
+    path.write_text(shuffled_calls())
+    with pytest.raises(FileNotFoundError) as raised:
+        sort_and_compress(path, max_memory=TINY, temp_dir=tmp_path / "absent")
+    assert raised.value.filename == str(tmp_path / "absent")
+    assert path.exists() and not leftovers(tmp_path, {"calls.vcf"})
