@@ -467,3 +467,48 @@ def test_auto_build_needs_a_file_not_stdin(data_copy):
     with open(repeats_vcf) as stdin:
         done = callfold("filter-repeats", "--repeats", "-", stdin=stdin)
     assert done.returncode == 2 and "--catalog-build" in done.stderr
+
+
+@pytest.mark.parametrize("source", ["plain", "gzip", "stdin", "stdin-to-stdout"])
+def test_sort_writes_what_sort_and_compress_writes_and_leaves_the_input(tmp_path, source):
+    from Callfold.compression import sort_and_compress
+    from test_compression_spill import shuffled_calls
+
+    text = shuffled_calls()
+    data = gzip.compress(text.encode()) if source == "gzip" else text.encode()
+    given = tmp_path / ("calls.vcf.gz" if source == "gzip" else "calls.vcf")
+    given.write_bytes(data)
+    reference = tmp_path / "reference" / "calls.vcf"
+    reference.parent.mkdir()
+    reference.write_bytes(data)
+    expected = Path(sort_and_compress(reference, **({} if source == "stdin-to-stdout" else {"index": True})))
+
+    arguments = ["sort", "--max-memory", "2K"]  # many parts merged: the result must not show it
+    output = tmp_path / "calls_sorted.vcf.gz"
+    if source.startswith("stdin"):
+        arguments += ["-"] if source == "stdin-to-stdout" else ["-", "-o", str(output), "--index"]
+        with open(given, "rb") as stdin:
+            done = subprocess.run([*ENTRY_POINTS["module"], *arguments], stdin=stdin, capture_output=True, timeout=120)
+    else:
+        done = subprocess.run([*ENTRY_POINTS["module"], *arguments, str(given), "--index"], capture_output=True,
+                              timeout=120)
+    assert done.returncode == 0, done.stderr
+    assert given.read_bytes() == data
+    if source == "stdin-to-stdout":
+        assert done.stdout == expected.read_bytes() and sorted(p.name for p in tmp_path.iterdir()) == ["calls.vcf",
+                                                                                                      "reference"]
+        return
+    assert done.stdout.decode().splitlines() == [str(output), f"{output}.tbi"]
+    assert output.read_bytes() == expected.read_bytes()
+    assert sorted(p.name for p in tmp_path.iterdir()) == sorted([given.name, output.name, f"{output.name}.tbi",
+                                                                 "reference"])
+    overlapping = []  # chr1 records reaching into [400, 600), 0-based, as the index places them
+    for line in text.splitlines():
+        fields = line.split("\t")
+        if fields[0] == "chr1":
+            end = max(int(fields[1]), int(fields[7].split("END=")[1].split(";")[0]))
+            if int(fields[1]) - 1 < 600 and end > 400:
+                overlapping.append((int(fields[1]), fields[2]))
+    with pysam.VariantFile(str(output)) as sorted_calls:
+        found = [(rec.pos, rec.id) for rec in sorted_calls.fetch("chr1", 400, 600)]
+    assert found and found == sorted(overlapping, key=lambda call: call[0])

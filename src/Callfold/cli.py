@@ -1,4 +1,4 @@
-"""The `callfold` command: unify a sample's calls, or filter its repeat VCF to a catalog.
+"""The `callfold` command: unify a sample's calls, filter its repeat VCF to a catalog, or sort a VCF.
 
 Exit status: 0 on success, 1 when the work failed (one line on stderr naming the
 file and the problem), 2 on a usage error, 130 when interrupted, 128 + the signal
@@ -45,6 +45,7 @@ CLOSED_STDOUT_STATUS = 128 + signal.SIGPIPE
 TOP_EXAMPLES = """\
 example:
   callfold filter-repeats --repeats sample.repeats.vcf.gz
+  callfold sort calls.vcf --index
   callfold unify --output sample.unified.vcf.gz --sv sample.sv.vcf.gz --cnv sample.cnv.vcf.gz \\
       --repeats sample.repeats_filtered.vcf --roh sample.roh.bed --index
 
@@ -73,6 +74,18 @@ example:
   callfold filter-repeats --repeats sample.repeats.vcf.gz --output sample.kept.vcf.gz --index
   zcat sample.repeats.vcf.gz | callfold filter-repeats --repeats - > kept.vcf
 """
+
+
+SORT_EXAMPLES = """\
+example:
+  callfold sort sample.sv.vcf.gz --index
+  writes sample.sv_sorted.vcf.gz and its index beside the input, and prints their paths.
+  callfold sort big.vcf -o big.sorted.vcf.gz --max-memory 2G --temp-dir /scratch
+  zcat calls.vcf.gz | callfold sort - > sorted.vcf.gz
+"""
+# --max-memory's default, and the multipliers of its suffixes.
+DEFAULT_SORT_MEMORY = "768M"
+SIZE_SUFFIXES = {"K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
 
 
 class CommandFailed(Exception):
@@ -121,6 +134,17 @@ def thread_count(value: str) -> int:
     if not 1 <= count <= 1024:
         raise argparse.ArgumentTypeError(f"{value!r} is not a whole number from 1 to 1024")
     return count
+
+
+def memory_size(value: str) -> int:
+    """A number of bytes, with an optional K, M, G or T suffix (powers of 1024)."""
+    text = value.strip().upper()
+    multiplier = SIZE_SUFFIXES.get(text[-1:], 1)
+    digits = text[:-1] if text[-1:] in SIZE_SUFFIXES else text
+    if not digits.isdigit() or int(digits) == 0:
+        raise argparse.ArgumentTypeError(f"{value!r} is not a size in bytes above 0 (a whole number, "
+                                         "optionally followed by K, M, G or T)")
+    return int(digits) * multiplier
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -200,6 +224,29 @@ def build_parser() -> argparse.ArgumentParser:
                                 "nothing when no record lies on a catalog chromosome, with a warning, instead "
                                 "of failing")
     filtering.set_defaults(handler=run_filter_repeats, check=check_filter_repeats, parser=filtering)
+
+    sorting = add_command(
+        "sort", "sort any VCF into a BGZF .vcf.gz, in bounded memory",
+        "Sort a VCF (plain, gzip or BGZF) by contig (##contig order, then order of first\n"
+        "appearance) and POS, declare in its header what the records use undeclared, and\n"
+        "write it BGZF-compressed; the input stays as it is. Records beyond --max-memory are\n"
+        "sorted in parts, kept compressed in an unnamed temporary file, and merged: the\n"
+        "result is the same. Prints the path of the .gz (and of its index with --index).",
+        SORT_EXAMPLES)
+    sorting.add_argument("input", metavar="INPUT", type=file_name, help="the VCF to sort (- reads stdin)")
+    sorting.add_argument("-o", "--output", metavar="VCF", type=output_name,
+                         help="the result: VCF.gz, or VCF itself when it ends in .gz; - writes it to stdout "
+                              "(default: beside the input, its name up to .vcf plus _sorted.vcf.gz; "
+                              "stdout when the input is -)")
+    sorting.add_argument("--index", action="store_true",
+                         help="also write the index (.tbi, or .csi where positions exceed its range)")
+    sorting.add_argument("--csi", action="store_true", help="write a .csi index (implies --index)")
+    sorting.add_argument("--max-memory", metavar="SIZE", type=memory_size, default=memory_size(DEFAULT_SORT_MEMORY),
+                         help=f"memory the records may take before parts of them go to a temporary file: bytes, "
+                              f"or with a K, M, G suffix (default: {DEFAULT_SORT_MEMORY})")
+    sorting.add_argument("--temp-dir", metavar="DIR", type=file_name,
+                         help="where the temporary file goes (default: the output's directory)")
+    sorting.set_defaults(handler=run_sort, check=check_sort, parser=sorting)
     return parser
 
 
@@ -224,6 +271,13 @@ def check_filter_repeats(args: argparse.Namespace) -> str | None:
         return "the build of a VCF read from stdin cannot be recognised before it is read: give --catalog-build or --catalog"
     if (args.index or args.csi) and (args.output is None or args.output == STDIN or not args.output.endswith(".gz")):
         return "--index and --csi need an --output file whose name ends in .gz"
+    return None
+
+
+def check_sort(args: argparse.Namespace) -> str | None:
+    to_stdout = args.output == STDIN or (args.output is None and args.input == STDIN)
+    if to_stdout and (args.index or args.csi):
+        return "--index and --csi need a file to write beside: give -o with a file name"
     return None
 
 
@@ -374,6 +428,50 @@ def run_filter_repeats(args: argparse.Namespace, progress: ProgressLine | None) 
             written, index = compress(result, args, progress)
             return commit(written, output, index, replaces_indexes=True)
         return commit(result, output)
+
+
+def sorted_path(input_path: str) -> str:
+    """Beside the input: its name up to .vcf (or without .gz/.bgz) plus _sorted.vcf.gz."""
+    directory, name = os.path.split(input_path)
+    stem = name
+    while True:
+        root, extension = os.path.splitext(stem)
+        if extension == ".vcf":
+            stem = root
+            break
+        if not extension:
+            lowered = name.lower()
+            stem = next((name[: -len(suffix)] for suffix in (".gz", ".bgz") if lowered.endswith(suffix)), name)
+            break
+        stem = root
+    return os.path.join(directory, stem + "_sorted.vcf.gz")
+
+
+def run_sort(args: argparse.Namespace, progress: ProgressLine | None) -> list[str]:
+    output = args.output or (STDIN if args.input == STDIN else sorted_path(args.input))
+    to_stdout = output == STDIN
+    final = output if to_stdout or output.endswith(".gz") else output + ".gz"
+    if args.input != STDIN and not os.path.exists(args.input):
+        raise CommandFailed(f"{args.input}: the VCF does not exist")
+    if not to_stdout:
+        refuse_overwriting_inputs([final, *(final + suffix for suffix in INDEX_SUFFIXES)], {"INPUT": args.input})
+    with private_directory(None if to_stdout else final) as scratch:
+        # sort_and_compress takes its input over and removes it: it is given a link of
+        # its own to the input, whose removal leaves the input as it was.
+        unsorted = os.path.join(scratch, "sorted.vcf" if to_stdout else os.path.basename(final)[: -len(".gz")])
+        os.symlink(os.path.abspath(reading_path(args.input) or ""), unsorted)
+        if progress is not None:
+            progress.stage = "sorting and compressing"
+        options = {"threads": args.threads, "max_memory": args.max_memory, "temp_dir": args.temp_dir}
+        index: str | None = None
+        if args.index or args.csi:
+            written, index = compression.sort_and_compress_indexed(unsorted, csi=args.csi, **options)
+        else:
+            written = compression.sort_and_compress(unsorted, **options)
+        if to_stdout:
+            copy_to_stdout(written)
+            return []
+        return commit(written, final, index, replaces_indexes=True)
 
 
 def describe(error: BaseException) -> str:
