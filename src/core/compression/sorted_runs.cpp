@@ -16,14 +16,9 @@
 namespace callfold::compression {
 namespace {
 
-// Entries are gathered into blocks of about this many bytes, each compressed
-// on its own: a reader holds one block of each run it merges.
-constexpr std::size_t block_bytes = 64 * 1024;
-// Compressed blocks are written in batches of about this many bytes.
-constexpr std::size_t write_batch = 1 << 20;
 // Fast compression: the runs are read back once, soon.
 constexpr int run_level = 1;
-constexpr std::size_t block_header = 8;  // raw size, compressed size (0: stored)
+constexpr std::size_t prefetch_distance = 16;
 
 void put_u32(std::string& out, std::uint32_t value) { out.append(reinterpret_cast<const char*>(&value), 4); }
 void put_i64(std::string& out, std::int64_t value) { out.append(reinterpret_cast<const char*>(&value), 8); }
@@ -61,53 +56,58 @@ void read_at(int fd, char* out, std::size_t size, std::uint64_t offset, const st
     }
 }
 
-// One run's segment of one contig, read a block at a time.
+// One run's segment of one contig, read a BGZF block at a time.
 struct SegmentReader {
-    SegmentReader(std::uint64_t start, std::uint64_t records, std::size_t run_index)
-        : offset(start), left(records), run(run_index) {}
+    SegmentReader(std::uint64_t virtual_offset, std::uint64_t records, std::size_t run_index)
+        : block(virtual_offset >> 16), at(virtual_offset & 0xffff), left(records), run(run_index) {}
 
-    std::uint64_t offset;
-    std::uint64_t left;  // records not yet read
+    std::uint64_t block;  // compressed offset of the next block to read
+    std::size_t at;       // in `data`, where the next entry starts
+    std::uint64_t left;   // records not yet read
     std::size_t run;
-    std::string raw;
-    std::size_t at = 0;
+    std::string data;     // what is left of the blocks read
     std::vector<char> packed;
+    bool first = true;
     std::int64_t pos = 0;
     IndexSpan span{0, 0};
     std::string_view line;
+
+    void read_block(int fd, const std::string& path, BlockInflater& inflater) {
+        char header[bgzf_header_size];
+        read_at(fd, header, bgzf_header_size, block, path);
+        const std::size_t size = static_cast<std::size_t>(get<std::uint16_t>(header + 16)) + 1;
+        if (size < bgzf_header_size + bgzf_footer_size) throw SystemCallFailed(EIO, path);
+        packed.resize(size - bgzf_header_size);
+        read_at(fd, packed.data(), packed.size(), block + bgzf_header_size, path);
+        const auto raw_size = get<std::uint32_t>(packed.data() + packed.size() - 4);
+        data.erase(0, at);
+        const std::size_t kept = first ? 0 : data.size();
+        data.resize(kept + raw_size);
+        if (!inflater.inflate(reinterpret_cast<const unsigned char*>(packed.data()), packed.size() - bgzf_footer_size,
+                              data.data() + kept, raw_size))
+            throw SystemCallFailed(EIO, path);
+        at = first ? at : 0;  // the first block's data begins at the segment's offset within it
+        first = false;
+        block += size;
+    }
+
+    void ensure(std::size_t bytes, int fd, const std::string& path, BlockInflater& inflater) {
+        while (first || data.size() - at < bytes) read_block(fd, path, inflater);
+    }
 
     // The next record into pos, span and line; false after the last.
     bool next(int fd, const std::string& path, BlockInflater& inflater, bool spans) {
         if (left == 0) return false;
         --left;
-        if (at == raw.size()) {
-            char header[block_header];
-            read_at(fd, header, block_header, offset, path);
-            const auto raw_size = get<std::uint32_t>(header);
-            const auto packed_size = get<std::uint32_t>(header + 4);
-            raw.resize(raw_size);
-            if (packed_size == 0) {
-                read_at(fd, raw.data(), raw_size, offset + block_header, path);
-            } else {
-                packed.resize(packed_size);
-                read_at(fd, packed.data(), packed_size, offset + block_header, path);
-                if (!inflater.inflate(reinterpret_cast<const unsigned char*>(packed.data()), packed_size, raw.data(),
-                                      raw_size))
-                    throw SystemCallFailed(EIO, path);
-            }
-            offset += block_header + packed_size + (packed_size == 0 ? raw_size : 0);
-            at = 0;
-        }
-        const char* entry = raw.data() + at;
-        const auto length = get<std::uint32_t>(entry);
+        const std::size_t fixed = spans ? 28 : 12;
+        ensure(fixed, fd, path, inflater);
+        const auto length = get<std::uint32_t>(data.data() + at);
+        ensure(fixed + length, fd, path, inflater);
+        const char* entry = data.data() + at;
         pos = get<std::int64_t>(entry + 4);
-        std::size_t used = 12;
-        if (spans) {
-            span = {get<std::int64_t>(entry + 12), get<std::int64_t>(entry + 20)};
-            used = 28;
-        }
-        line = std::string_view(entry + used, length);
-        at += used + length;
+        if (spans) span = {get<std::int64_t>(entry + 12), get<std::int64_t>(entry + 20)};
+        line = std::string_view(entry + fixed, length);
+        at += fixed + length;
         return true;
     }
 };
@@ -118,30 +118,9 @@ SortedRuns::SortedRuns(const std::string& directory, bool keep_spans)
     : directory_(directory),
       file_(unnamed_file(directory)),
       keep_spans_(keep_spans),
-      deflater_(std::make_unique<BlockDeflater>(run_level)) {}
+      writer_(std::make_unique<BgzfWriter>(file_, directory_, bgzf_threads_for(std::size_t{1} << 40), run_level)) {}
 
-void SortedRuns::write_block() {
-    if (block_.empty()) return;
-    const std::size_t header_at = compressed_.size();
-    compressed_.resize(header_at + block_header + block_.size() + block_.size() / 8 + 1024);
-    auto* out = reinterpret_cast<unsigned char*>(compressed_.data() + header_at + block_header);
-    std::size_t packed = deflater_->compress(block_, out, compressed_.size() - header_at - block_header);
-    if (packed == 0 || packed >= block_.size()) {  // stored: it does not shrink
-        std::memcpy(out, block_.data(), block_.size());
-        packed = 0;
-    }
-    const auto raw_size = static_cast<std::uint32_t>(block_.size());
-    const auto packed_size = static_cast<std::uint32_t>(packed);
-    std::memcpy(compressed_.data() + header_at, &raw_size, 4);
-    std::memcpy(compressed_.data() + header_at + 4, &packed_size, 4);
-    compressed_.resize(header_at + block_header + (packed == 0 ? block_.size() : packed));
-    block_.clear();
-    if (compressed_.size() >= write_batch) {
-        write_all(file_.get(), compressed_, directory_);
-        size_ += compressed_.size();
-        compressed_.clear();
-    }
-}
+SortedRuns::~SortedRuns() = default;
 
 void SortedRuns::add(const VcfRecords& part, const std::vector<IndexSpan>& spans) {
     std::vector<std::uint32_t> identity(part.contigs.size());
@@ -151,33 +130,36 @@ void SortedRuns::add(const VcfRecords& part, const std::vector<IndexSpan>& spans
     std::vector<Segment>& segments = runs_.emplace_back(part.contigs.size(), Segment{0, 0});
     std::uint32_t contig = 0;
     for (std::size_t i = 0; i < order.size(); ++i) {
+        // The lines lie all over memory in sorted order: loads asked for ahead overlap.
+        if (i + 2 * prefetch_distance < order.size()) __builtin_prefetch(&part.start[order[i + 2 * prefetch_distance]]);
+        if (i + prefetch_distance < order.size()) {
+            const std::uint32_t ahead = order[i + prefetch_distance];
+            __builtin_prefetch(part.text.data() + part.start[ahead]);
+            __builtin_prefetch(&part.pos[ahead]);
+        }
         const std::uint32_t record = order[i];
         if (i == 0 || part.contig[record] != contig) {
-            write_block();  // a segment starts at a block
             contig = part.contig[record];
-            segments[contig].offset = size_ + compressed_.size();
+            segments[contig].offset = writer_->uncompressed_size();
         }
         ++segments[contig].count;
         const std::string_view line = part.record(record);
-        put_u32(block_, static_cast<std::uint32_t>(line.size()));
-        put_i64(block_, part.pos[record]);
+        entry_.clear();
+        put_u32(entry_, static_cast<std::uint32_t>(line.size()));
+        put_i64(entry_, part.pos[record]);
         if (keep_spans_) {
-            put_i64(block_, spans[record].beg);
-            put_i64(block_, spans[record].end);
+            put_i64(entry_, spans[record].beg);
+            put_i64(entry_, spans[record].end);
         }
-        block_.append(line);
-        if (block_.size() >= block_bytes) write_block();
+        writer_->write(entry_);
+        writer_->write(line);
         if (i % 65536 == 0) poll_interrupt();
     }
-    write_block();
-    write_all(file_.get(), compressed_, directory_);
-    size_ += compressed_.size();
-    compressed_ = std::string();
-    block_ = std::string();
 }
 
 void SortedRuns::merge(const std::vector<std::uint32_t>& contig_order,
                        const std::function<void(std::uint32_t, std::string_view, const IndexSpan&)>& emit) {
+    writer_->finish();
     BlockInflater inflater;
     std::vector<SegmentReader> readers;
     std::vector<std::size_t> heap;
@@ -190,7 +172,7 @@ void SortedRuns::merge(const std::vector<std::uint32_t>& contig_order,
         readers.clear();
         for (std::size_t run = 0; run < runs_.size(); ++run)
             if (contig < runs_[run].size() && runs_[run][contig].count != 0)
-                readers.emplace_back(runs_[run][contig].offset, runs_[run][contig].count, run);
+                readers.emplace_back(writer_->virtual_offset(runs_[run][contig].offset), runs_[run][contig].count, run);
         heap.clear();
         for (std::size_t r = 0; r < readers.size(); ++r)
             if (readers[r].next(file_.get(), directory_, inflater, keep_spans_)) heap.push_back(r);

@@ -1,6 +1,7 @@
 // Sorting records that do not fit in memory: each part of them is sorted by
-// (contig, POS) and written as a run, DEFLATE-compressed, to one unnamed
-// temporary file; the runs are then merged contig by contig in the order the
+// (contig, POS) and written as a run to one unnamed temporary file, a BGZF
+// stream at a fast level (its blocks compressed on the writer's threads while
+// the records are read); the runs are then merged contig by contig in the order the
 // header ranks the contigs. The file has no name from the moment it is created,
 // so nothing of it outlives the process, however the work ends.
 #pragma once
@@ -12,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/deflate.hpp"
 #include "common/system_io.hpp"
+#include "compression/bgzf_writer.hpp"
 #include "compression/vcf_index_span.hpp"
 #include "compression/vcf_records.hpp"
 
@@ -24,6 +25,9 @@ public:
     // Creates the temporary file in `directory`; SystemCallFailed naming it when
     // it cannot. With `keep_spans` each record's span is kept beside it.
     SortedRuns(const std::string& directory, bool keep_spans);
+    ~SortedRuns();
+    SortedRuns(const SortedRuns&) = delete;
+    SortedRuns& operator=(const SortedRuns&) = delete;
 
     // Sorts `part` (records of VcfRecordCollector::take_records; contig IDs
     // are the same in every part) and appends it as a run; `spans`: those of
@@ -40,18 +44,15 @@ public:
 
 private:
     struct Segment {  // the records of one contig in one run
-        std::uint64_t offset;
+        std::uint64_t offset;  // uncompressed, in the BGZF stream
         std::uint64_t count;
     };
-    void write_block();
 
     std::string directory_;
     FileDescriptor file_;
     bool keep_spans_;
-    std::uint64_t size_ = 0;  // bytes written to the file
-    std::string block_;       // entries of the block being filled
-    std::string compressed_;
-    std::unique_ptr<BlockDeflater> deflater_;
+    std::unique_ptr<BgzfWriter> writer_;  // until the merge
+    std::string entry_;
     // runs_[run][contig]: the run's segment of that contig (count 0 when none).
     std::vector<std::vector<Segment>> runs_;
 };
