@@ -512,3 +512,17 @@ def test_sort_writes_what_sort_and_compress_writes_and_leaves_the_input(tmp_path
     with pysam.VariantFile(str(output)) as sorted_calls:
         found = [(rec.pos, rec.id) for rec in sorted_calls.fetch("chr1", 400, 600)]
     assert found and found == sorted(overlapping, key=lambda call: call[0])
+
+
+@pytest.mark.parametrize("source", ["plain", "stdin"])
+def test_sort_names_the_users_input_in_errors_and_leaves_nothing(tmp_path, source):
+    given = tmp_path / "calls.vcf"
+    given.write_text(HEADER + "chr1\t100\t.\tN\t<DEL>\t.\tPASS\tSVTYPE=DEL\tGT\t0/1\nchr1\tx1\t.\tN\t<DEL>\t.\tPASS\t.\tGT\t0/1\n")
+    with open(given) as stdin:
+        done = callfold("sort", "-" if source == "stdin" else str(given), "-o", str(tmp_path / "out.vcf.gz"),
+                        "--max-memory", "1", stdin=stdin)
+    assert done.returncode == 1
+    assert error_lines(done.stderr) == [f"callfold: error: POS 'x1' is not an integer (VCF "
+                                        f"'{'stdin' if source == 'stdin' else given}', line 4: "
+                                        f"'chr1\\tx1\\t.\\tN\\t<DEL>\\t.\\tPASS\\t.\\tGT\\t0/1')"]
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["calls.vcf"]

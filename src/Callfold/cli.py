@@ -447,12 +447,27 @@ def sorted_path(input_path: str) -> str:
     return os.path.join(directory, stem + "_sorted.vcf.gz")
 
 
+def naming_the_input(error: BaseException, link: str, given: str) -> None:
+    """An error of sort_and_compress names the private link it was given: the user named the input."""
+    shown = "stdin" if given == STDIN else given
+    if isinstance(error, OSError) and error.filename == link:
+        error.filename = shown
+    if isinstance(error, ValueError) and not isinstance(error, UnicodeError) and error.args \
+            and isinstance(error.args[0], str):
+        error.args = (error.args[0].replace(link, shown), *error.args[1:])
+    notes = getattr(error, "__notes__", None)
+    if notes:
+        error.__notes__ = [note.replace(link, shown) for note in notes]
+
+
 def run_sort(args: argparse.Namespace, progress: ProgressLine | None) -> list[str]:
     output = args.output or (STDIN if args.input == STDIN else sorted_path(args.input))
     to_stdout = output == STDIN
     final = output if to_stdout or output.endswith(".gz") else output + ".gz"
     if args.input != STDIN and not os.path.exists(args.input):
         raise CommandFailed(f"{args.input}: the VCF does not exist")
+    if args.temp_dir is not None and not os.path.isdir(args.temp_dir):
+        raise CommandFailed(f"{args.temp_dir}: the temporary directory does not exist")
     if not to_stdout:
         refuse_overwriting_inputs([final, *(final + suffix for suffix in INDEX_SUFFIXES)], {"INPUT": args.input})
     with private_directory(None if to_stdout else final) as scratch:
@@ -464,10 +479,14 @@ def run_sort(args: argparse.Namespace, progress: ProgressLine | None) -> list[st
             progress.stage = "sorting and compressing"
         options = {"threads": args.threads, "max_memory": args.max_memory, "temp_dir": args.temp_dir}
         index: str | None = None
-        if args.index or args.csi:
-            written, index = compression.sort_and_compress_indexed(unsorted, csi=args.csi, **options)
-        else:
-            written = compression.sort_and_compress(unsorted, **options)
+        try:
+            if args.index or args.csi:
+                written, index = compression.sort_and_compress_indexed(unsorted, csi=args.csi, **options)
+            else:
+                written = compression.sort_and_compress(unsorted, **options)
+        except (OSError, ValueError) as error:
+            naming_the_input(error, unsorted, args.input)
+            raise
         if to_stdout:
             copy_to_stdout(written)
             return []
