@@ -1,6 +1,7 @@
 #include "common/gzip_members.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -37,6 +38,8 @@ std::uint32_t le32(const unsigned char* bytes) {
 // reader, few enough that the window stays small (a block is at most 64 KiB
 // either way).
 constexpr std::size_t blocks_per_worker = 8;
+// How long the reader waits for a worker's block before inflating it itself.
+constexpr std::chrono::milliseconds straggler_wait{1};
 
 }  // namespace
 
@@ -135,13 +138,17 @@ struct GzipMembers::Pipeline {
         slots[head % slots.size()].state = State::running;
         return true;
     }
-    void oldest_done() {
+    void oldest_done(bool claimed_here) {
+        if (!claimed_here) return;  // the worker still holds it and marks it done itself
         const std::lock_guard<std::mutex> lock(mutex);
         slots[head % slots.size()].state = State::done;
     }
 
-    // The oldest slot, inflated; while it is not, the reader inflates queued slots itself.
-    Slot& oldest(BlockInflater& own) {
+    // Waits for the oldest slot to be inflated, inflating queued slots meanwhile.
+    // False when a worker has had it for a while (a worker the system has put
+    // aside on a busy machine): the reader then inflates it itself, and the
+    // slot is not filled again until the worker is done with it.
+    bool oldest(BlockInflater& own) {
         Slot& slot = slots[head % slots.size()];
         std::unique_lock<std::mutex> lock(mutex);
         while (slot.state != State::done) {
@@ -150,10 +157,17 @@ struct GzipMembers::Pipeline {
                 continue;
             }
             reader_waiting = true;
-            block_done.wait(lock);
+            const bool woken = block_done.wait_for(lock, straggler_wait) == std::cv_status::no_timeout;
             reader_waiting = false;
+            if (!woken && slot.state == State::running) return false;
         }
-        return slot;
+        return true;
+    }
+
+    // Whether the slot at `tail` may be filled (no worker still holds it).
+    bool tail_free() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return slots[tail % slots.size()].state != State::running;
     }
 
     // Withdraws every slot not taken yet and waits for those being inflated.
@@ -255,7 +269,7 @@ std::size_t GzipMembers::queue_blocks() {
     std::size_t queued = 0;
     std::size_t header = 0, block_size = 0;
     std::uint32_t expected = 0;
-    while (!pipeline.full() && whole_bgzf_block(header, block_size, expected)) {
+    while (!pipeline.full() && pipeline.tail_free() && whole_bgzf_block(header, block_size, expected)) {
         Pipeline::Slot& slot = pipeline.slots[pipeline.tail % pipeline.slots.size()];
         slot.member.assign(raw(), raw() + block_size);
         slot.header = header;
@@ -385,14 +399,16 @@ bool GzipMembers::decode_into(ByteBuffer& out) {
         if (pipeline_ && !pipeline_->empty()) {
             Pipeline& pipeline = *pipeline_;
             Pipeline::Slot& slot = pipeline.slots[pipeline.head % pipeline.slots.size()];
-            if (pipeline.claim_oldest()) {
+            // Claimed here, or taken over from a worker that is slow to finish it.
+            const bool claimed_here = pipeline.claim_oldest();
+            if (claimed_here || !pipeline.oldest(whole_block_)) {
                 const std::uint32_t size = slot.expected;
                 char* target = out.reserve_tail(size);
                 const std::size_t member_size = slot.member.size();
                 const unsigned char* member = slot.member.data();
                 const bool inflated = whole_block_.inflate(member + slot.header, member_size - slot.header - 8, target, size) &&
                                       le32(member + member_size - 8) == crc32_of(0, target, size);
-                pipeline.oldest_done();
+                pipeline.oldest_done(claimed_here);
                 if (!inflated) {
                     replay_queued();
                     continue;
@@ -403,7 +419,6 @@ bool GzipMembers::decode_into(ByteBuffer& out) {
                 if (size > 0) return true;
                 continue;
             }
-            pipeline.oldest(whole_block_);
             if (!slot.inflated) {
                 replay_queued();
                 continue;
