@@ -185,6 +185,27 @@ def test_records_are_kept_once_in_order_and_counted(tmp_path, caplog):
     assert [(r.name, r.levelname, r.args) for r in summary] == [("root", "INFO", (3, 5))]
 
 
+def test_records_passed_over_by_chromosome_and_position_are_counted(tmp_path, caplog):
+    # Runs on a chromosome the catalog lacks, and records starting at or past the last
+    # interval's end, are dropped on CHROM and POS alone; a record starting just before
+    # that end is read whole, and kept for its END.
+    caplog.set_level(logging.INFO)
+    records = [
+        record("chrX", 150, ident="absent"),
+        "chrX\t150\n",
+        record("chrX", 450, "A" * 80),
+        record("chr1", 950, ident="past"),
+        "chr1\t950\n",
+        record("chr1", 850, ident="kept"),
+        record("chr1", 901, ident="at_end"),
+        record("chr1", 899, "A", "<STR>", "END=2000", ident="reaching"),
+        record("chr2", 450, ident="absent_again"),
+    ]
+    assert run(tmp_path, vcf(*records)) == "".join(HEADER) + records[5] + records[7]
+    summary = [r for r in caplog.records if r.msg == SUMMARY]
+    assert [r.args for r in summary] == [(2, 7)]
+
+
 @pytest.mark.parametrize("compression", ["plain", "gzip", "bgzf", "members"])
 def test_output_is_plain_lf_text_whatever_the_input(tmp_path, compression):
     text = vcf(record("chr1", 101, "ACG"), record("chr1", 300), record("chr1", 401)).replace("\n", "\r\n")
@@ -251,8 +272,8 @@ field = st.text(alphabet=st.sampled_from("ACGT.;=0123456789 "), max_size=70)
 info = st.lists(st.sampled_from(["END=", "END=15", "END=+40", "XEND=30", "SVTYPE=STR", "END=9" * 9, "RU=CAG"]), max_size=5).map(";".join)
 record_lines = st.builds(
     lambda chrom, pos, columns, info_text, tail: "\t".join([chrom, pos, *columns[:2], *columns[2:5], info_text, *tail]),
-    st.sampled_from(["chr1", "chr2", " chr1", "\tchr1", ""]),
-    st.sampled_from(["1", "10", "25", " 7", "x", "99999999999999999999"]),
+    st.sampled_from(["chr1", "chr2", "chr3", " chr1", "\tchr1", ""]),
+    st.sampled_from(["1", "10", "25", "31", "32", "150", " 7", "x", "99999999999999999999"]),
     st.lists(field, min_size=0, max_size=5),
     info,
     st.lists(field, max_size=4),

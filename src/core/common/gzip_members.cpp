@@ -1,7 +1,13 @@
 #include "common/gzip_members.hpp"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <thread>
+#include <vector>
 
 #include "common/errors.hpp"
 
@@ -28,15 +34,175 @@ std::uint32_t le32(const unsigned char* bytes) {
     throw error;
 }
 
+// Blocks queued per worker thread: enough that a worker never waits on the
+// reader, few enough that the window stays small (a block is at most 64 KiB
+// either way).
+constexpr std::size_t blocks_per_worker = 8;
+// How long the reader waits for a worker's block before inflating it itself.
+constexpr std::chrono::milliseconds straggler_wait{1};
+
 }  // namespace
 
-GzipMembers::GzipMembers(ByteSource& source) : source_(source) {
+// A ring of block slots between the reading thread and the workers. The reader
+// fills slots at `tail` and empties them at `head`, in file order; workers take
+// them at `claimed`. A slot's bytes belong to whoever set it running until it
+// is done.
+struct GzipMembers::Pipeline {
+    enum class State { queued, running, done };
+    struct Slot {
+        std::vector<unsigned char> member;  // the whole block
+        std::size_t header = 0;
+        std::uint32_t expected = 0;
+        std::unique_ptr<char[]> text;
+        std::size_t text_room = 0;
+        State state = State::done;
+        bool inflated = false;  // whole, with the CRC-32 the block stores
+    };
+
+    // The reading thread inflates too while it waits, so `threads` - 1 workers.
+    explicit Pipeline(unsigned threads) : slots(threads * blocks_per_worker) {
+        for (unsigned i = 1; i < threads; ++i) inflaters.push_back(std::make_unique<BlockInflater>());
+        try {
+            for (std::unique_ptr<BlockInflater>& inflater : inflaters)
+                workers.emplace_back([this, &inflater] { work(*inflater); });
+        } catch (...) {
+            stop();
+            throw;
+        }
+    }
+    ~Pipeline() { stop(); }
+
+    void stop() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        work_ready.notify_all();
+        for (std::thread& worker : workers) worker.join();
+        workers.clear();
+    }
+
+    static void inflate(Slot& slot, BlockInflater& inflater) {
+        const std::size_t size = slot.member.size();
+        const unsigned char* member = slot.member.data();
+        try {
+            slot.inflated = inflater.inflate(member + slot.header, size - slot.header - 8, slot.text.get(), slot.expected) &&
+                            le32(member + size - 8) == crc32_of(0, slot.text.get(), slot.expected);
+        } catch (...) {
+            slot.inflated = false;  // read again on the reader's thread, which reports what is wrong
+        }
+    }
+
+    // Takes the next queued slot and inflates it; the lock is held on entry and on return.
+    void inflate_next(std::unique_lock<std::mutex>& lock, BlockInflater& inflater) {
+        Slot& slot = slots[claimed++ % slots.size()];
+        slot.state = State::running;
+        lock.unlock();
+        inflate(slot, inflater);
+        lock.lock();
+        slot.state = State::done;
+    }
+
+    void work(BlockInflater& inflater) {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            ++idle_workers;
+            work_ready.wait(lock, [&] { return stopping || claimed < tail; });
+            --idle_workers;
+            if (stopping) return;
+            inflate_next(lock, inflater);
+            if (reader_waiting) block_done.notify_one();
+        }
+    }
+
+    bool full() const { return tail - head == slots.size(); }
+    bool empty() const { return tail == head; }
+
+    // A slot filled at `tail`: a worker may take it.
+    void queued() {
+        bool wake = false;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ++tail;
+            wake = idle_workers > 0;
+        }
+        if (wake) work_ready.notify_one();
+    }
+
+    // Takes the oldest slot when no worker has: the reader then inflates it
+    // straight into its own buffer rather than copying it there.
+    bool claim_oldest() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (claimed != head || head == tail) return false;
+        ++claimed;
+        slots[head % slots.size()].state = State::running;
+        return true;
+    }
+    void oldest_done(bool claimed_here) {
+        if (!claimed_here) return;  // the worker still holds it and marks it done itself
+        const std::lock_guard<std::mutex> lock(mutex);
+        slots[head % slots.size()].state = State::done;
+    }
+
+    // Waits for the oldest slot to be inflated, inflating queued slots meanwhile.
+    // False when a worker has had it for a while (a worker the system has put
+    // aside on a busy machine): the reader then inflates it itself, and the
+    // slot is not filled again until the worker is done with it.
+    bool oldest(BlockInflater& own) {
+        Slot& slot = slots[head % slots.size()];
+        std::unique_lock<std::mutex> lock(mutex);
+        while (slot.state != State::done) {
+            if (claimed < tail) {
+                inflate_next(lock, own);
+                continue;
+            }
+            reader_waiting = true;
+            const bool woken = block_done.wait_for(lock, straggler_wait) == std::cv_status::no_timeout;
+            reader_waiting = false;
+            if (!woken && slot.state == State::running) return false;
+        }
+        return true;
+    }
+
+    // Whether the slot at `tail` may be filled (no worker still holds it).
+    bool tail_free() {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return slots[tail % slots.size()].state != State::running;
+    }
+
+    // Withdraws every slot not taken yet and waits for those being inflated.
+    void settle() {
+        std::unique_lock<std::mutex> lock(mutex);
+        claimed = tail;
+        for (;;) {
+            bool running = false;
+            for (std::size_t i = head; i < tail; ++i) running |= slots[i % slots.size()].state == State::running;
+            if (!running) return;
+            reader_waiting = true;
+            block_done.wait(lock);
+            reader_waiting = false;
+        }
+    }
+
+    std::vector<Slot> slots;
+    std::size_t head = 0, tail = 0, claimed = 0;  // counts of slots ever emptied, filled and taken
+    bool stopping = false;
+    unsigned idle_workers = 0;
+    bool reader_waiting = false;
+    std::mutex mutex;
+    std::condition_variable work_ready, block_done;
+    std::vector<std::unique_ptr<BlockInflater>> inflaters;
+    std::vector<std::thread> workers;
+};
+
+GzipMembers::GzipMembers(ByteSource& source, unsigned threads) : source_(source), threads_(threads) {
     raw_.resize(raw_chunk);
     if (inflateInit2(&stream_, -15) != Z_OK) throw std::bad_alloc();
     stream_ready_ = true;
 }
 
 GzipMembers::~GzipMembers() {
+    pipeline_.reset();
     if (stream_ready_) inflateEnd(&stream_);
 }
 
@@ -49,11 +215,92 @@ bool GzipMembers::ensure_raw(std::size_t count) {
     }
     if (raw_.size() < count) raw_.resize(count);
     while (raw_end_ < count && !file_ended_) {
-        const std::size_t got = source_.read(reinterpret_cast<char*>(raw_.data()) + raw_end_, raw_.size() - raw_end_);
+        // A read that failed while looking ahead fails when its bytes are
+        // needed, where the sequential reader would have met it.
+        if (read_error_) {
+            if (read_ahead_) break;
+            std::rethrow_exception(read_error_);
+        }
+        std::size_t got = 0;
+        try {
+            got = source_.read(reinterpret_cast<char*>(raw_.data()) + raw_end_, raw_.size() - raw_end_);
+        } catch (const SystemCallFailed&) {
+            if (!read_ahead_) throw;
+            read_error_ = std::current_exception();
+            break;
+        }
         if (got == 0) file_ended_ = true;
         raw_end_ += got;
     }
     return raw_end_ >= count;
+}
+
+bool GzipMembers::whole_bgzf_block(std::size_t& header, std::size_t& block_size, std::uint32_t& expected) {
+    read_ahead_ = true;
+    struct Restore {
+        bool& flag;
+        ~Restore() { flag = false; }
+    } restore{read_ahead_};
+    // A BGZF header: deflate, only the extra field, which holds "BC".
+    if (!ensure_raw(12)) return false;
+    const unsigned char* bytes = raw();
+    if (bytes[0] != 0x1f || bytes[1] != 0x8b || bytes[2] != 8 || bytes[3] != flag_extra) return false;
+    const std::size_t extra_length = le16(bytes + 10);
+    header = 12 + extra_length;
+    if (!ensure_raw(header)) return false;
+    // The same reading of the extra field as header_length's.
+    block_size = 0;
+    const unsigned char* field = raw() + 12;
+    const unsigned char* extra_end = field + extra_length;
+    while (extra_end - field >= 4) {
+        const std::size_t field_length = le16(field + 2);
+        if (field[0] == 'B' && field[1] == 'C' && field_length == 2 && extra_end - field >= 6)
+            block_size = le16(field + 4) + 1;
+        field += 4 + field_length;
+    }
+    if (block_size < header + 8 || !ensure_raw(block_size)) return false;
+    expected = le32(raw() + block_size - 4);
+    return expected <= largest_whole_block;
+}
+
+std::size_t GzipMembers::queue_blocks() {
+    if (!pipeline_) pipeline_ = std::make_unique<Pipeline>(threads_);
+    Pipeline& pipeline = *pipeline_;
+    std::size_t queued = 0;
+    std::size_t header = 0, block_size = 0;
+    std::uint32_t expected = 0;
+    while (!pipeline.full() && pipeline.tail_free() && whole_bgzf_block(header, block_size, expected)) {
+        Pipeline::Slot& slot = pipeline.slots[pipeline.tail % pipeline.slots.size()];
+        slot.member.assign(raw(), raw() + block_size);
+        slot.header = header;
+        slot.expected = expected;
+        if (slot.text_room < expected || !slot.text) {
+            slot.text_room = std::max<std::size_t>(expected, 1);
+            slot.text.reset(new char[slot.text_room]);
+        }
+        slot.state = Pipeline::State::queued;
+        raw_pos_ += block_size;
+        pipeline.queued();
+        ++queued;
+    }
+    return queued;
+}
+
+void GzipMembers::replay_queued() {
+    Pipeline& pipeline = *pipeline_;
+    pipeline.settle();
+    std::vector<unsigned char> replay;
+    for (std::size_t i = pipeline.head; i < pipeline.tail; ++i) {
+        const std::vector<unsigned char>& member = pipeline.slots[i % pipeline.slots.size()].member;
+        replay.insert(replay.end(), member.begin(), member.end());
+    }
+    replay.insert(replay.end(), raw(), raw() + raw_available());
+    raw_end_ = replay.size();
+    raw_pos_ = 0;
+    if (replay.size() < raw_chunk) replay.resize(raw_chunk);
+    raw_ = std::move(replay);
+    pipeline.head = pipeline.tail;
+    sequential_once_ = true;
 }
 
 // Length of the member header that starts the unread bytes; `block_size` is
@@ -149,6 +396,41 @@ bool GzipMembers::inflate_step(ByteBuffer& out) {
 
 bool GzipMembers::decode_into(ByteBuffer& out) {
     for (;;) {
+        if (pipeline_ && !pipeline_->empty()) {
+            Pipeline& pipeline = *pipeline_;
+            Pipeline::Slot& slot = pipeline.slots[pipeline.head % pipeline.slots.size()];
+            // Claimed here, or taken over from a worker that is slow to finish it.
+            const bool claimed_here = pipeline.claim_oldest();
+            if (claimed_here || !pipeline.oldest(whole_block_)) {
+                const std::uint32_t size = slot.expected;
+                char* target = out.reserve_tail(size);
+                const std::size_t member_size = slot.member.size();
+                const unsigned char* member = slot.member.data();
+                const bool inflated = whole_block_.inflate(member + slot.header, member_size - slot.header - 8, target, size) &&
+                                      le32(member + member_size - 8) == crc32_of(0, target, size);
+                pipeline.oldest_done(claimed_here);
+                if (!inflated) {
+                    replay_queued();
+                    continue;
+                }
+                out.commit(size);
+                ++pipeline.head;
+                queue_blocks();
+                if (size > 0) return true;
+                continue;
+            }
+            if (!slot.inflated) {
+                replay_queued();
+                continue;
+            }
+            const std::uint32_t size = slot.expected;
+            if (size > 0) std::memcpy(out.reserve_tail(size), slot.text.get(), size);
+            out.commit(size);
+            ++pipeline.head;  // the slot may be filled again from here on
+            queue_blocks();
+            if (size > 0) return true;
+            continue;
+        }
         if (in_stream_member_) {
             if (inflate_step(out)) return true;
             continue;
@@ -166,6 +448,8 @@ bool GzipMembers::decode_into(ByteBuffer& out) {
 
         if (!member_seen_ && !ensure_raw(1)) return false;  // an empty file
         member_seen_ = true;
+        if (threads_ > 1 && !sequential_once_ && queue_blocks() > 0) continue;
+        sequential_once_ = false;
         std::size_t block_size = 0;
         const std::size_t header = header_length(block_size);
         if (block_size >= header + 8 && ensure_raw(block_size)) {

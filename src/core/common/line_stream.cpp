@@ -11,6 +11,7 @@
 
 #include "common/input_location.hpp"
 #include "common/interruption.hpp"
+#include "common/parallel_ranges.hpp"
 #include "common/text_rules.hpp"
 
 namespace callfold {
@@ -95,7 +96,8 @@ LineStream::LineStream(std::unique_ptr<ByteSource> source, Compression compressi
     : path_(source->name()), source_(std::move(source)) {
     if (compression == Compression::detect)
         compression = starts_with_gzip_magic(source_) ? Compression::gzip : Compression::plain;
-    if (compression == Compression::gzip) members_ = std::make_unique<GzipMembers>(*source_);
+    if (compression == Compression::gzip)
+        members_ = std::make_unique<GzipMembers>(*source_, static_cast<unsigned>(thread_cap()));
 }
 
 LineStream::~LineStream() { close(); }

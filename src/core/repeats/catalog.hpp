@@ -60,6 +60,8 @@ class OverlapIndex {
 public:
     explicit OverlapIndex(std::span<const Interval> sorted_intervals);
     bool overlaps(std::int64_t start, std::int64_t end) const;
+    // No span starting at or after this overlaps (the largest end).
+    std::int64_t span_start_limit() const { return running_max_end_.empty() ? INT64_MIN : running_max_end_.back(); }
 
 private:
     std::vector<std::int64_t> starts_;

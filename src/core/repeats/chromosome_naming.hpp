@@ -68,6 +68,14 @@ public:
         return last_;
     }
 
+    // Whether `chromosome` is the one looked up last, and then its index
+    // (null when the catalog does not name it): known without a lookup.
+    bool remembered(std::string_view chromosome, const OverlapIndex*& index) const {
+        if (!has_last_ || chromosome != last_name_) return false;
+        index = last_;
+        return true;
+    }
+
     bool overlaps(const RecordSpan& span) {
         const OverlapIndex* index = find(span.chromosome);
         return index != nullptr && index->overlaps(span.start, span.end);

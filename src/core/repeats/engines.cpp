@@ -49,6 +49,20 @@ IntersectCounts intersect_builtin(const std::string& repeat_path, const std::str
                 destination.write(header);
                 catalog->see_header_line(header);
             },
+            // A record on the chromosome looked up last that the catalog does
+            // not name, or that starts past every interval's end there, is
+            // dropped as the full reading would drop it, without reading on.
+            [&](std::string_view text) -> std::size_t {
+                std::size_t chromosome_end = 0;
+                std::int64_t position = 0;
+                const OverlapIndex* index = nullptr;
+                if (!record_position(text, chromosome_end, position) ||
+                    !catalog->remembered(text.substr(0, chromosome_end), index))
+                    return 0;
+                if (index != nullptr && (position == INT64_MIN || position - 1 < index->span_start_limit())) return 0;
+                ++counts.dropped;
+                return record_line_length(text);
+            },
             [&](std::string_view line, const std::optional<RecordSpan>& span) {
                 if (span && catalog->overlaps(*span)) {
                     destination.write(line);

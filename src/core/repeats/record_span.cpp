@@ -82,4 +82,22 @@ std::size_t scan_record_line(std::string_view text, std::optional<RecordSpan>& s
     return length;
 }
 
+bool record_position(std::string_view text, std::size_t& chromosome_end, std::int64_t& position) {
+    // CHROM is short: a byte at a time beats setting up a scan.
+    std::size_t at = 0;
+    while (at < text.size() && text[at] != '\t') {
+        if (text[at] == '\n') return false;
+        ++at;
+    }
+    if (at == text.size()) return false;
+    chromosome_end = at;
+    const std::size_t begin = at + 1;
+    std::size_t end = begin;
+    while (end < text.size() && text[end] != '\t' && text[end] != '\n') ++end;
+    const IntText parsed = parse_int_text(text.substr(begin, end - begin));
+    if (!parsed.ok()) return false;
+    position = parsed.value;
+    return true;
+}
+
 }  // namespace callfold::repeats

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,8 +52,12 @@ inline std::unique_ptr<LineStream> open_vcf_text(const std::string& path) {
 // to stop early. Runs of lines are taken from the stream at once and records
 // are scanned in place, so a line costs no copy. Read errors come located at
 // their line of the repeat VCF.
-template <class OnHeader, class OnRecord>
-void for_each_vcf_line(LineStream& source, OnHeader&& on_header, OnRecord&& on_record) {
+//
+// `skip(text)`, `text` starting with a record line and running on past it,
+// may pass over the record unparsed: it returns the line's length with its
+// "\n" (see record_line_length), or 0 to have it parsed and given to on_record.
+template <class OnHeader, class Skip, class OnRecord>
+void for_each_vcf_line(LineStream& source, OnHeader&& on_header, Skip&& skip, OnRecord&& on_record) {
     std::string_view lines;
     std::optional<RecordSpan> span;
     std::uint64_t lines_read = 0;
@@ -69,6 +74,11 @@ void for_each_vcf_line(LineStream& source, OnHeader&& on_header, OnRecord&& on_r
                 continue;
             }
             if (first > ' ' && first < 0x80) {
+                length = skip(lines);
+                if (length != 0) {
+                    lines.remove_prefix(length);
+                    continue;
+                }
                 length = scan_record_line(lines, span);  // the common case: no leading whitespace
             } else {
                 length = first_line_length(lines);
@@ -83,5 +93,20 @@ void for_each_vcf_line(LineStream& source, OnHeader&& on_header, OnRecord&& on_r
         }
     }
 }
+
+template <class OnHeader, class OnRecord>
+void for_each_vcf_line(LineStream& source, OnHeader&& on_header, OnRecord&& on_record) {
+    for_each_vcf_line(source, on_header, [](std::string_view) { return std::size_t{0}; }, on_record);
+}
+
+// Length of the first line of `text` with its "\n" (all of `text` when it has none).
+inline std::size_t record_line_length(std::string_view text) {
+    const void* newline = std::memchr(text.data(), '\n', text.size());
+    return newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - text.data()) + 1 : text.size();
+}
+
+// CHROM and POS of the first line of `text` when both are there and POS is
+// integer text; CHROM then ends at `chromosome_end`.
+bool record_position(std::string_view text, std::size_t& chromosome_end, std::int64_t& position);
 
 }  // namespace callfold::repeats
