@@ -500,8 +500,9 @@ def main(argv: Sequence[str] | None = None) -> int:
     try:
         with stopping_on_signals():
             try:
+                # The modules share one progress registration: setting it through one covers all.
                 with logging_to_stderr(level, progress, not_given_warnings(args)), \
-                        progress_from((unifier, compression, repeats), progress):
+                        progress_from((unifier,), progress):
                     written = args.handler(args, progress)
                 for path in written:
                     print(path)

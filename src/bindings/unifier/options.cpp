@@ -1,6 +1,6 @@
 #include "options.hpp"
 
-#include "host/py_text.hpp"
+#include "host/conversions.hpp"
 
 namespace callfold::py {
 

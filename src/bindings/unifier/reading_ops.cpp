@@ -2,10 +2,8 @@
 #include <nanobind/nanobind.h>
 
 #include "common/vcf_text.hpp"
-#include "host/py_interrupts.hpp"
-#include "host/py_logging.hpp"
-#include "host/py_paths.hpp"
-#include "host/py_text.hpp"
+#include "host/conversions.hpp"
+#include "host/python_host.hpp"
 #include "operations.hpp"
 #include "options.hpp"
 #include "unifier/input_reading.hpp"
@@ -92,7 +90,7 @@ void def_drop_sv_records_by_filter(nb::module_& m) {
             }
             LineViews views = line_views(lines, "line");
             const std::vector<std::size_t> kept =
-                run_released([&] { return unifier::kept_sv_lines(views.views, tokens, root_logger_sink()); });
+                run_released([&] { return unifier::kept_sv_lines(views.views, tokens); });
             nb::list result;
             for (const std::size_t index : kept) result.append(views.owners[index]);
             return result;
@@ -116,7 +114,7 @@ void def_read_struct_lines(nb::module_& m) {
             }
             const std::vector<std::string> tokens = drop_sv_filters(options);
             unifier::InputLines inputs =
-                run_released([&] { return unifier::read_struct_lines(paths, tokens, root_logger_sink()); });
+                run_released([&] { return unifier::read_struct_lines(paths, tokens); });
             nb::dict result;
             for (std::size_t type = 0; type < unifier::file_type_count; ++type) {
                 nb::str key = to_str(unifier::file_type_keys[type]);

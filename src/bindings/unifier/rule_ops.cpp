@@ -1,7 +1,7 @@
 // The per-record rules: CNV validity, repeat marking, ROH shape and conversion.
 #include <nanobind/nanobind.h>
 
-#include "host/py_text.hpp"
+#include "host/conversions.hpp"
 #include "operations.hpp"
 #include "options.hpp"
 #include "unifier/record_rules.hpp"

@@ -2,10 +2,8 @@
 // same with its index; _run_with, the same job with the caller's own sorting step.
 #include <nanobind/nanobind.h>
 
-#include "host/py_interrupts.hpp"
-#include "host/py_logging.hpp"
-#include "host/py_paths.hpp"
-#include "host/py_text.hpp"
+#include "host/conversions.hpp"
+#include "host/python_host.hpp"
 #include "operations.hpp"
 #include "options.hpp"
 #include "unifier/unified_writer.hpp"
@@ -35,7 +33,7 @@ nb::object run_job(nb::handle sort, nb::handle output_path, nb::handle sv_path, 
         if (!given[type].is_none()) paths[type] = path_argument(given[type], names[type]);
 
     const bool written =
-        run_released([&] { return unifier::unify_files(paths, output, filters, record, root_logger_sink()); });
+        run_released([&] { return unifier::unify_files(paths, output, filters, record); });
     if (!written) return nb::none();
     if (threads.is_none()) return sort(output_path);
     return sort(output_path, nb::arg("threads") = threads);

@@ -1,7 +1,7 @@
 #include "common/vcf_text.hpp"
 #include "vocabulary.hpp"
 
-#include "host/py_text.hpp"
+#include "host/conversions.hpp"
 #include "unifier/input_reading.hpp"
 
 namespace callfold::py {

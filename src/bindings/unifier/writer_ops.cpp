@@ -5,10 +5,8 @@
 #include <optional>
 
 #include "common/vcf_text.hpp"
-#include "host/py_interrupts.hpp"
-#include "host/py_logging.hpp"
-#include "host/py_paths.hpp"
-#include "host/py_text.hpp"
+#include "host/conversions.hpp"
+#include "host/python_host.hpp"
 #include "operations.hpp"
 #include "options.hpp"
 #include "unifier/unified_writer.hpp"
@@ -40,7 +38,8 @@ void def_write_vcf_content(nb::module_& m) {
             LineViews views = line_views(lines, "line");
             nb::object write = output_h.attr("write");
             const unifier::LineOut out = [&write](std::string_view text) { write(to_str(text)); };
-            unifier::write_vcf_content(key, views.views, out, record_options(options), root_logger_sink());
+            const unifier::RecordOptions record = record_options(options);
+            run_held([&] { unifier::write_vcf_content(key, views.views, out, record); });
         },
         nb::arg("file_type").none(), nb::arg("lines_dict").none(), nb::arg("output_h").none(), nb::arg("options").none(),
         nb::sig("def _write_vcf_content(file_type: str, lines_dict: Dict[str, Optional[List[str]]], output_h, "
@@ -66,7 +65,7 @@ void def_unify_lines(nb::module_& m) {
                 lines[type] = &inputs[type]->views;
             }
             const bool written =
-                run_released([&] { return unifier::unify_lines(lines, path, record, root_logger_sink()); });
+                run_released([&] { return unifier::unify_lines(lines, path, record); });
             return written ? nb::borrow(output_path) : nb::none();
         },
         nb::arg("files_lines").none(), nb::arg("output_path").none(), nb::arg("options").none() = nb::none(),
