@@ -93,7 +93,7 @@ def main(arguments: list[str]) -> int:
     for problem in problems:
         print(f"check_wheel: {problem}", file=sys.stderr)
     if not problems:
-        print(f"check_wheel: {Path(arguments[0]).name} carries its licences and libdeflate")
+        print(f"check_wheel: {Path(arguments[0]).name} carries its licences, libdeflate and one libcallfold")
     return 1 if problems else 0
 
 
