@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string_view> lines = callfold::split_lines(text);
     for (const std::string_view line : lines) each_rule(line);
 
-    const std::vector<std::size_t> kept = u::kept_sv_lines(lines, {"InvBreakpoint", "LowQual"}, callfold::discard_log);
+    const std::vector<std::size_t> kept = u::kept_sv_lines(lines, {"InvBreakpoint", "LowQual"});
     require(kept.size() <= lines.size());
 
     u::RecordOptions options;
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             written.append(piece);
         };
         try {
-            u::write_vcf_content(u::file_type_keys[type], lines, out, options, callfold::discard_log);
+            u::write_vcf_content(u::file_type_keys[type], lines, out, options);
         } catch (const callfold::InputLocation& where) {
             callfold::fuzz::require_located<callfold::MissingField, callfold::ValueOutOfRange, callfold::InvalidInteger,
                                             callfold::WrongFieldCount, callfold::InvalidValue>(where);
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const u::Layout layout = u::unified_layout(by_type, options);
         u::refuse_mismatched_sample_columns(by_type, layout);
-        u::check_build_agreement(by_type, layout, options, callfold::discard_log);
+        u::check_build_agreement(by_type, layout, options);
     } catch (const callfold::InvalidValue&) {
     } catch (const callfold::InputLocation& where) {
         callfold::fuzz::require_located<callfold::InvalidValue>(where);

@@ -1,6 +1,7 @@
 """Checks a repaired wheel before it ships: it carries the licences (its own, the
-catalogs', libdeflate's) and its own libdeflate, and no extension module asks the
-system for a libdeflate.
+catalogs', libdeflate's) and its own libdeflate, nothing asks the system for a
+libdeflate, and the three extension modules load the one copy of the core with the
+host layer (and of nanobind) from beside them.
 
     python scripts/check_wheel.py dist/callfold-*.whl
 
@@ -19,6 +20,8 @@ from elftools.elf.elffile import ELFFile
 
 REPO = Path(__file__).resolve().parent.parent
 BUNDLE = "callfold.libs"
+# The core with the host layer, and nanobind.
+SHARED = ("libcallfold.so.0", "libcallfold_nanobind.so.0")
 
 
 def dynamic_entries(elf_bytes: bytes) -> tuple[list[str], list[str]]:
@@ -49,26 +52,36 @@ def problems_of(wheel: Path) -> list[str]:
             if len(found) != 1 or archive.read(found[0]) != (REPO / source).read_bytes():
                 problems.append(f"{source} is not shipped unchanged (found {found})")
 
-        bundled = {PurePosixPath(n).name for n in names if n.startswith(f"{BUNDLE}/")}
+        bundled = {PurePosixPath(n).name for n in names if n.startswith(f"{BUNDLE}/") and not n.endswith("/")}
         if not any(name.startswith("libdeflate") for name in bundled):
             problems.append(f"no libdeflate in {BUNDLE}/ (found {sorted(bundled)})")
         notice = [n for n in names if PurePosixPath(n).match("callfold-*.dist-info/licenses/libdeflate-copyright")]
         if len(notice) != 1 or b"Permission is hereby granted" not in archive.read(notice[0]):
             problems.append(f"libdeflate's licence is not in the dist-info (found {notice})")
-        modules = [n for n in names if PurePosixPath(n).match("Callfold/*.so")]
+        # The modules link the one library holding the core and the host layer, and nanobind's
+        # own: each once, beside them, never a grafted copy.
+        modules = [n for n in names if PurePosixPath(n).match("Callfold/*.cpython-*.so")]
         if len(modules) != 3:
             problems.append(f"expected three extension modules, found {modules}")
-        for module in modules:
-            needed, search = dynamic_entries(archive.read(module))
+        libraries = [n for n in names if PurePosixPath(n).match("Callfold/lib*.so*")]
+        if sorted(libraries) != [f"Callfold/{name}" for name in SHARED]:
+            problems.append(f"expected {', '.join(SHARED)} beside the modules, found {libraries}")
+        grafted = [name for name in bundled if not name.startswith("libdeflate")]
+        if grafted:
+            problems.append(f"{BUNDLE}/ holds copies of {grafted}")
+        for elf in modules + libraries:
+            needed, search = dynamic_entries(archive.read(elf))
             deflate = [name for name in needed if name.startswith("libdeflate")]
-            print(f"{module}: NEEDED {', '.join(needed)}; RUNPATH {':'.join(search)}")
-            if not deflate:
-                problems.append(f"{module} does not use libdeflate")
+            print(f"{elf}: NEEDED {', '.join(needed)}; RUNPATH {':'.join(search)}")
             for name in deflate:
                 if name not in bundled:
-                    problems.append(f"{module} needs {name}, which only the system could provide")
+                    problems.append(f"{elf} needs {name}, which only the system could provide")
             if deflate and f"$ORIGIN/../{BUNDLE}" not in search:
-                problems.append(f"{module} does not search $ORIGIN/../{BUNDLE}")
+                problems.append(f"{elf} does not search $ORIGIN/../{BUNDLE}")
+            if elf in modules and (not set(SHARED) <= set(needed) or "$ORIGIN" not in search):
+                problems.append(f"{elf} does not load {', '.join(SHARED)} from beside it")
+            if elf == f"Callfold/{SHARED[0]}" and not deflate:
+                problems.append(f"{elf} does not use libdeflate")
     return problems
 
 
@@ -80,7 +93,7 @@ def main(arguments: list[str]) -> int:
     for problem in problems:
         print(f"check_wheel: {problem}", file=sys.stderr)
     if not problems:
-        print(f"check_wheel: {Path(arguments[0]).name} carries its licences and libdeflate")
+        print(f"check_wheel: {Path(arguments[0]).name} carries its licences, libdeflate and one libcallfold")
     return 1 if problems else 0
 
 

@@ -63,3 +63,14 @@ def test_extension_module_loads_its_deflate_library_from_the_right_place(name):
     if bundled:  # a repaired wheel: its own copy, never the system's, and its licence
         assert [Path(path).resolve()] == [p.resolve() for p in bundled]
         assert installed(r"callfold-[^/]+\.dist-info/licenses/libdeflate-copyright")
+
+
+@pytest.mark.parametrize("name", ["unifier", "compression", "repeats"])
+def test_extension_modules_share_the_one_library_beside_them(name):
+    module = importlib.import_module(f"Callfold.{name}")
+    libraries = loaded_libraries(module.__file__)
+    package = Path(Callfold.__file__).resolve().parent
+    for stem in ("libcallfold", "libcallfold_nanobind"):
+        assert Path(libraries[f"{stem}.so.0"]).resolve() == package / f"{stem}.so.0", libraries
+        # One copy in the distribution: a repaired wheel grafts none (renamed stem-hash.so.0) beside libdeflate.
+        assert installed(rf"[^/]+/{stem}(-[0-9a-f]+)?\.so[^/]*") == installed(rf"Callfold/{stem}\.so\.0")

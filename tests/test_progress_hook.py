@@ -102,3 +102,25 @@ def test_an_error_in_the_callable_stops_the_call(call, large_vcf, tmp_path):
 def test_bad_registrations_are_refused(module, arguments, error):
     with pytest.raises(error):
         module._set_progress(*arguments)
+
+
+
+@pytest.mark.parametrize(
+    "registered_with, called", [(a, b) for a in sorted(CALLS) for b in sorted(CALLS) if a != b]
+)
+def test_one_registration_serves_every_module(large_vcf, tmp_path, registered_with, called):
+    setter = CALLS[registered_with][0]._set_progress
+    heard: list[int] = []
+
+    def stop(bytes_done: int) -> None:
+        heard.append(bytes_done)
+        raise OSError(5, "the terminal went away")
+
+    setter(stop, min_interval=0)
+    try:
+        # Raised through the module that made the call, as the callable raised it.
+        with pytest.raises(OSError, match="the terminal went away"):
+            CALLS[called][1](large_vcf, tmp_path)
+    finally:
+        setter(None)
+    assert len(heard) == 1

@@ -4,12 +4,12 @@ each line drawn over the last, and the line taken away when the work ends."""
 from __future__ import annotations
 
 import io
-import types
 
 import pytest
 
+import Callfold
 from Callfold._progress_line import ProgressLine, format_bytes
-from Callfold.cli import progress_from
+from Callfold.cli import progress_shown
 
 ERASE = "\r\x1b[K"
 
@@ -64,15 +64,15 @@ def test_clear_takes_the_line_away_once():
     assert stream.getvalue() == f"{ERASE}  working: 10 B done{ERASE}"
 
 
-def test_progress_from_registers_with_each_module_and_cleans_up():
-    registered: dict[str, list] = {"a": [], "b": []}
-    modules = [types.SimpleNamespace(_set_progress=registered[name].append) for name in registered]
+def test_progress_shown_registers_once_and_cleans_up(monkeypatch):
+    registered: list = []
+    monkeypatch.setattr(Callfold, "set_progress", registered.append)
     stream = io.StringIO()
     line = ProgressLine(stream, delay=0.0)
     with pytest.raises(RuntimeError):
-        with progress_from(modules, line):
-            assert [calls[-1] for calls in registered.values()] == [line.update, line.update]
+        with progress_shown(line):
+            assert registered == [line.update]
             line.update(2048)
             raise RuntimeError("the work failed")
-    assert [calls[-1] for calls in registered.values()] == [None, None]
+    assert registered == [line.update, None]
     assert stream.getvalue().endswith(f"2.0 KiB done{ERASE}")

@@ -23,7 +23,6 @@ import tempfile
 import threading
 import traceback
 from collections.abc import Callable, Iterator, Sequence
-from types import ModuleType
 
 import Callfold
 from Callfold import compression, repeats, unifier
@@ -554,17 +553,15 @@ def logging_to_stderr(level: int, progress: ProgressLine | None,
 
 
 @contextlib.contextmanager
-def progress_from(modules: Sequence[ModuleType], progress: ProgressLine | None) -> Iterator[None]:
+def progress_shown(progress: ProgressLine | None) -> Iterator[None]:
     if progress is None:
         yield
         return
-    for module in modules:
-        module._set_progress(progress.update)
+    Callfold.set_progress(progress.update)
     try:
         yield
     finally:
-        for module in modules:
-            module._set_progress(None)
+        Callfold.set_progress(None)
         progress.clear()
 
 
@@ -617,8 +614,9 @@ def main(argv: Sequence[str] | None = None) -> int:
     try:
         with stopping_on_signals():
             try:
+                # The modules share one progress registration: setting it through one covers all.
                 with logging_to_stderr(level, progress, not_given_warnings(args)), \
-                        progress_from((unifier, compression, repeats), progress):
+                        progress_shown(progress):
                     written = args.handler(args, progress)
                 for path in written:
                     print(path)

@@ -11,7 +11,8 @@ from typing import Callable
 
 def _set_progress(callback: Callable[[int], object] | None, min_interval: float = 0.25) -> None:
     """
-    Register callback(bytes_done) for this module's long calls, or None to stop.
+    Register callback(bytes_done) for the long calls of every Callfold module, or None
+    to stop (one registration: the modules' _set_progress all set it).
 
     During a call it is called with the GIL held, with the bytes read from input files
     and compressed so far by that call, at most once per min_interval seconds (the

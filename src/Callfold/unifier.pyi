@@ -187,7 +187,8 @@ def _run_with(sort: Callable[..., str], output_path: str | os.PathLike[str], sv_
 
 def _set_progress(callback: Callable[[int], object] | None, min_interval: float = 0.25) -> None:
     """
-    Register callback(bytes_done) for this module's long calls, or None to stop.
+    Register callback(bytes_done) for the long calls of every Callfold module, or None
+    to stop (one registration: the modules' _set_progress all set it).
 
     During a call it is called with the GIL held, with the bytes read from input files
     and compressed so far by that call, at most once per min_interval seconds (the

@@ -6,10 +6,9 @@
 
 #include "common/deflate.hpp"
 #include "compression/sort_and_compress.hpp"
-#include "host/py_errors.hpp"
-#include "host/py_progress.hpp"
-#include "host/py_interrupts.hpp"
-#include "host/py_paths.hpp"
+#include "host/conversions.hpp"
+#include "host/errors.hpp"
+#include "host/python_host.hpp"
 
 namespace nb = nanobind;
 

@@ -7,16 +7,13 @@
 #include <string>
 
 #include "common/errors.hpp"
-#include "host/py_errors.hpp"
-#include "host/py_progress.hpp"
-#include "host/py_interrupts.hpp"
-#include "host/py_logging.hpp"
-#include "host/py_text.hpp"
-#include "repeats/engines.hpp"
+#include "host/conversions.hpp"
+#include "host/errors.hpp"
+#include "host/python_host.hpp"
 #include "repeats/catalog.hpp"
-#include "repeats/genome_build.hpp"
+#include "repeats/engines.hpp"
 #include "repeats/filter_entry.hpp"
-#include "host/py_paths.hpp"
+#include "repeats/genome_build.hpp"
 #include "repeats/record_span.hpp"
 #include "repeats/vcf_text_stream.hpp"
 
@@ -85,7 +82,7 @@ nb::object filter(nb::handle full_repeat_path, nb::handle repeat_bed_file_path, 
     const auto output = optional_path_argument(output_path, "output_path");
     const bool allow = callfold::py::is_true(allow_build_mismatch);
     const std::optional<std::string> result = callfold::py::run_released([&] {
-        return core::filter_repeats_vcf(repeat, bed, chosen, output, callfold::py::root_logger_sink(), allow);
+        return core::filter_repeats_vcf(repeat, bed, chosen, output, allow);
     });
     if (!result) return nb::none();
     return path_result(*result);
@@ -279,7 +276,7 @@ NB_MODULE(repeats, m) {
         [](nb::handle repeat_path, nb::handle bed_path, nb::handle output_path) {
             run_engine(repeat_path, bed_path, output_path, [](const std::string& repeat, const std::string& bed,
                                                               const std::string& output) {
-                core::intersect_builtin(repeat, bed, output, callfold::py::root_logger_sink());
+                core::intersect_builtin(repeat, bed, output);
             });
         },
         nb::arg("repeat_path"), nb::arg("bed_path"), nb::arg("output_path"),

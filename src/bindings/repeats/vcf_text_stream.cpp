@@ -5,9 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "host/py_text.hpp"
-#include "host/py_interrupts.hpp"
-#include "host/py_paths.hpp"
+#include "host/conversions.hpp"
+#include "host/python_host.hpp"
 #include "repeats/record_span.hpp"
 
 namespace callfold::py::repeats {
@@ -31,7 +30,7 @@ public:
 
     nb::str read() {
         require_open();
-        const InterruptScope interrupts(&host_signal_raised);
+        const HostScope host(python_host(false));
         try {
             return to_str(reader_->read_rest());
         } catch (...) {
@@ -52,7 +51,7 @@ private:
     std::string_view next_view() {
         require_open();
         std::string_view line;
-        const InterruptScope interrupts(&host_signal_raised);
+        const HostScope host(python_host(false));
         try {
             if (!reader_->next(line)) return {};
         } catch (...) {

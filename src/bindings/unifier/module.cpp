@@ -2,8 +2,8 @@
 // imports, constants, classes, then the operations.
 #include <nanobind/nanobind.h>
 
-#include "host/py_errors.hpp"
-#include "host/py_progress.hpp"
+#include "host/errors.hpp"
+#include "host/python_host.hpp"
 #include "operations.hpp"
 #include "vocabulary.hpp"
 

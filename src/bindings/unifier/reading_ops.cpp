@@ -1,15 +1,15 @@
-// get_lines, is_empty, drop_sv_records_by_filter, read_struct_lines.
+// Reading and the per-record rules: get_lines, is_empty, drop_sv_records_by_filter,
+// read_struct_lines; CNV validity, repeat marking, ROH shape and conversion.
 #include <nanobind/nanobind.h>
 
 #include "common/vcf_text.hpp"
-#include "host/py_interrupts.hpp"
-#include "host/py_logging.hpp"
-#include "host/py_paths.hpp"
-#include "host/py_text.hpp"
+#include "host/conversions.hpp"
+#include "host/python_host.hpp"
 #include "operations.hpp"
-#include "options.hpp"
 #include "unifier/input_reading.hpp"
 #include "unifier/record_rules.hpp"
+#include "unifier/roh_input.hpp"
+#include "vocabulary.hpp"
 
 namespace callfold::py {
 
@@ -92,7 +92,7 @@ void def_drop_sv_records_by_filter(nb::module_& m) {
             }
             LineViews views = line_views(lines, "line");
             const std::vector<std::size_t> kept =
-                run_released([&] { return unifier::kept_sv_lines(views.views, tokens, root_logger_sink()); });
+                run_released([&] { return unifier::kept_sv_lines(views.views, tokens); });
             nb::list result;
             for (const std::size_t index : kept) result.append(views.owners[index]);
             return result;
@@ -116,7 +116,7 @@ void def_read_struct_lines(nb::module_& m) {
             }
             const std::vector<std::string> tokens = drop_sv_filters(options);
             unifier::InputLines inputs =
-                run_released([&] { return unifier::read_struct_lines(paths, tokens, root_logger_sink()); });
+                run_released([&] { return unifier::read_struct_lines(paths, tokens); });
             nb::dict result;
             for (std::size_t type = 0; type < unifier::file_type_count; ++type) {
                 nb::str key = to_str(unifier::file_type_keys[type]);
@@ -136,6 +136,74 @@ void def_read_struct_lines(nb::module_& m) {
         "Read every present input in the order sv, cnv, repeats, roh into its lines.\n\n"
         "SV lines lose the records dropped by options.drop_sv_filters. An input with no path,\n"
         "or with nothing but headers, is reported by a warning and maps to None.");
+}
+
+void def_is_valid_line(nb::module_& m) {
+    m.def(
+        "is_valid_line", [](nb::handle line) { return unifier::is_valid_cnv_line(utf8_view(line, "line")); },
+        nb::arg("line").none(), nb::sig("def is_valid_line(line: str) -> bool"),
+        "Whether a CNV line is worth keeping: header lines and records carrying \"SVTYPE=\"\n"
+        "always, other records unless their genotype is the no-call \"./.\".");
+}
+
+void def_modify_repeat_line(nb::module_& m) {
+    m.def(
+        "modify_repeat_line",
+        [](nb::handle repeat_line) { return to_str(unifier::modify_repeat_line(utf8_view(repeat_line, "repeat_line"))); },
+        nb::arg("repeat_line").none(), nb::sig("def modify_repeat_line(repeat_line: str) -> str"),
+        "Append \";SVTYPE=REP\" to the INFO field of a repeat record of one or more sample\n"
+        "columns (at least ten fields; ValueError otherwise).");
+}
+
+void def_repeat_line_needs_svtype(nb::module_& m) {
+    m.def(
+        "_repeat_line_needs_svtype",
+        [](nb::handle repeat_line) { return unifier::repeat_line_needs_svtype(utf8_view(repeat_line, "repeat_line")); },
+        nb::arg("repeat_line").none(), nb::sig("def _repeat_line_needs_svtype(repeat_line: str) -> bool"),
+        "Whether a record of at least ten fields lacks \"SVTYPE=\" in its INFO field.");
+}
+
+void def_marked_repeat_line(nb::module_& m) {
+    m.def(
+        "_marked_repeat_line",
+        [](nb::handle repeat_line, nb::handle add_repeat_svtype) -> nb::object {
+            const std::string_view line = utf8_view(repeat_line, "repeat_line");
+            if (auto marked = unifier::marked_repeat_line(line, repeat_marking(add_repeat_svtype))) return to_str(*marked);
+            return nb::borrow(repeat_line);
+        },
+        nb::arg("repeat_line").none(), nb::arg("add_repeat_svtype").none(),
+        nb::sig("def _marked_repeat_line(repeat_line: str, add_repeat_svtype: Optional[bool]) -> str"),
+        "The repeat line as it is to be written: marked with \";SVTYPE=REP\" when it lacks an\n"
+        "\"SVTYPE=\" (None), always (true) or never (false).");
+}
+
+void def_roh_lines_are_bed(nb::module_& m) {
+    m.def(
+        "_roh_lines_are_bed",
+        [](nb::handle roh_lines, nb::handle declared) {
+            std::string_view declared_text;
+            const bool is_text = PyUnicode_Check(declared.ptr());
+            if (is_text) declared_text = utf8_view(declared, "declared");
+            if (is_text && (declared_text == unifier::roh_format_bed || declared_text == unifier::roh_format_vcf ||
+                            declared_text == unifier::roh_format_bcftools_roh))
+                return declared_text != unifier::roh_format_vcf;
+            LineViews lines = line_views(roh_lines, "line");
+            return unifier::roh_lines_are_bed(lines.views, nullptr);
+        },
+        nb::arg("roh_lines").none(), nb::arg("declared").none(),
+        nb::sig("def _roh_lines_are_bed(roh_lines: Sequence[str], declared: str) -> bool"),
+        "Whether ROH input is to be converted (a BED or `bcftools roh` regions): \"bed\",\n"
+        "\"bcftools_roh\" or \"vcf\" decide; anything else detects a VCF by a line holding the\n"
+        "full column header.");
+}
+
+void def_roh_bed_line_to_vcf(nb::module_& m) {
+    m.def(
+        "roh_bed_line_to_vcf",
+        [](nb::handle bed_line) { return to_str(unifier::roh_bed_line_to_vcf(utf8_view(bed_line, "bed_line"))); },
+        nb::arg("bed_line").none(), nb::sig("def roh_bed_line_to_vcf(bed_line: str) -> str"),
+        "Convert one ROH BED interval (chrom, start, end and an optional score) into an <ROH>\n"
+        "VCF record; ROH_SCORE only when the score column is there.");
 }
 
 }  // namespace callfold::py

@@ -8,8 +8,7 @@
 #include <cstring>
 
 #include "common/errors.hpp"
-#include "common/interruption.hpp"
-#include "common/progress.hpp"
+#include "common/host_context.hpp"
 
 namespace callfold {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "common/interruption.hpp"
+#include "common/host_context.hpp"
 
 namespace callfold {
 namespace {

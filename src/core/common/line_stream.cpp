@@ -9,8 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "common/host_context.hpp"
 #include "common/input_location.hpp"
-#include "common/interruption.hpp"
 #include "common/parallel_ranges.hpp"
 #include "common/text_rules.hpp"
 

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "common/errors.hpp"
-#include "common/interruption.hpp"
+#include "common/host_context.hpp"
 
 namespace callfold {
 namespace {

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/interruption.hpp"
+#include "common/host_context.hpp"
 
 namespace callfold {
 

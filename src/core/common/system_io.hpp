@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/interruption.hpp"
+#include "common/host_context.hpp"
 
 namespace callfold {
 

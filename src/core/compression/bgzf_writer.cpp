@@ -4,9 +4,8 @@
 #include <cstring>
 
 #include "common/errors.hpp"
-#include "common/interruption.hpp"
+#include "common/host_context.hpp"
 #include "common/parallel_ranges.hpp"
-#include "common/progress.hpp"
 
 namespace callfold::compression {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "common/deflate.hpp"
 #include "common/errors.hpp"
-#include "common/interruption.hpp"
+#include "common/host_context.hpp"
 
 namespace callfold::compression {
 namespace {

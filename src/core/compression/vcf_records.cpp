@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "common/file_status.hpp"
+#include "common/host_context.hpp"
 #include "common/input_location.hpp"
-#include "common/interruption.hpp"
 #include "common/line_stream.hpp"
 #include "common/string_map.hpp"
 #include "common/tab_columns.hpp"

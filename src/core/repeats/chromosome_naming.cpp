@@ -39,15 +39,14 @@ void ChromosomeNaming::see(std::string_view chromosome, bool in_catalog) {
         record_examples_.emplace_back(chromosome);
 }
 
-void ChromosomeNaming::report(const std::string& repeat_path, const std::string& bed_path, bool allow_mismatch,
-                              const LogSink& log) const {
+void ChromosomeNaming::report(const std::string& repeat_path, const std::string& bed_path, bool allow_mismatch) const {
     if (const std::optional<BuildDifference> difference = build_difference()) {
         if (!allow_mismatch)
             throw InvalidValue("the repeat VCF " + repeat_path + " and the catalog " + bed_path + " " +
                              describe(*difference) +
                              ": they come from different reference builds or chromosome namings; use the catalog "
                              "of the VCF's build");
-        log(LogLevel::warning,
+        log_event(LogLevel::warning,
             "The repeat VCF %s and the catalog %s %s: they come from different reference builds or chromosome "
             "namings; use the catalog of the VCF's build",
             {PathArg{repeat_path}, PathArg{bed_path}, describe(*difference)});
@@ -58,7 +57,7 @@ void ChromosomeNaming::report(const std::string& repeat_path, const std::string&
         throw InvalidValue("no record of " + repeat_path + " is on a chromosome that " + bed_path + " names (VCF: " +
                          joined(record_examples_) + "; catalog: " + joined(catalog_examples_) +
                          "); nothing would be kept");
-    log(LogLevel::warning, "No record of %s is on a chromosome that %s names (VCF: %s; catalog: %s)",
+    log_event(LogLevel::warning, "No record of %s is on a chromosome that %s names (VCF: %s; catalog: %s)",
         {PathArg{repeat_path}, PathArg{bed_path}, joined(record_examples_), joined(catalog_examples_)});
 }
 

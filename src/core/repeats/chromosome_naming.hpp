@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/build_facts.hpp"
-#include "common/log_sink.hpp"
+#include "common/host_context.hpp"
 #include "common/string_map.hpp"
 #include "repeats/catalog.hpp"
 #include "repeats/record_span.hpp"
@@ -43,8 +43,7 @@ public:
     // with records of which none lies on a chromosome the catalog names (when
     // the catalog has intervals). Logs a warning when `allow_mismatch`, else
     // throws InvalidValue; nothing otherwise.
-    void report(const std::string& repeat_path, const std::string& bed_path, bool allow_mismatch,
-                const LogSink& log) const;
+    void report(const std::string& repeat_path, const std::string& bed_path, bool allow_mismatch) const;
 
 private:
     bool any_in_catalog_ = false;

@@ -16,10 +16,9 @@
 
 #include "common/errors.hpp"
 #include "common/file_status.hpp"
-#include "common/interruption.hpp"
+#include "common/host_context.hpp"
 #include "common/output_file.hpp"
 #include "common/output_guard.hpp"
-#include "common/progress.hpp"
 #include "common/system_io.hpp"
 #include "repeats/catalog.hpp"
 #include "repeats/record_span.hpp"
@@ -27,7 +26,7 @@
 namespace callfold::repeats {
 
 IntersectCounts intersect_builtin(const std::string& repeat_path, const std::string& bed_path,
-                                  const std::string& output_path, const LogSink& log) {
+                                  const std::string& output_path) {
     require_path_text(repeat_path);
     require_path_text(bed_path);
     require_path_text(output_path);
@@ -76,7 +75,7 @@ IntersectCounts intersect_builtin(const std::string& repeat_path, const std::str
         source->close();
     }
     counts.naming = catalog->naming();
-    log(LogLevel::info, "Repeat records kept: %d, outside the catalog: %d", {counts.kept, counts.dropped});
+    log_event(LogLevel::info, "Repeat records kept: %d, outside the catalog: %d", {counts.kept, counts.dropped});
     return counts;
 }
 

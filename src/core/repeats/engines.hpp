@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/log_sink.hpp"
+#include "common/host_context.hpp"
 #include "repeats/chromosome_naming.hpp"
 
 namespace callfold::repeats {
@@ -24,7 +24,7 @@ struct IntersectCounts {
 // DamagedGzip and InvalidValue, errors of reading either file located at their
 // line; a file written before an error stays.
 IntersectCounts intersect_builtin(const std::string& repeat_path, const std::string& bed_path,
-                                  const std::string& output_path, const LogSink& log);
+                                  const std::string& output_path);
 
 // The catalog intersection by the external program: `bedtools intersect`, its
 // standard output copied into the output file.

@@ -33,7 +33,7 @@ bool wraps_undecodable_text(const InputLocation& where) {
 }
 
 void report_naming_after_bedtools(const std::string& repeat_path, const std::string& bed_path,
-                                  const std::string& output_path, bool allow_mismatch, const LogSink& log) {
+                                  const std::string& output_path, bool allow_mismatch) {
     if (!is_regular_file(repeat_path) || !is_regular_file(bed_path)) return;
     ChromosomeNaming naming;
     try {
@@ -43,18 +43,17 @@ void report_naming_after_bedtools(const std::string& repeat_path, const std::str
         if (!wraps_undecodable_text(where)) throw;
         return;
     }
-    naming.report(repeat_path, bed_path, allow_mismatch, log);
+    naming.report(repeat_path, bed_path, allow_mismatch);
 }
 
 // One engine run into `output_path`, then the naming report.
 void run_engine(bool use_bedtools, const std::string& repeat_path, const std::string& bed_path,
-                const std::string& output_path, bool allow_mismatch, const LogSink& log) {
+                const std::string& output_path, bool allow_mismatch) {
     if (use_bedtools) {
         intersect_with_bedtools(repeat_path, bed_path, output_path);
-        report_naming_after_bedtools(repeat_path, bed_path, output_path, allow_mismatch, log);
+        report_naming_after_bedtools(repeat_path, bed_path, output_path, allow_mismatch);
     } else {
-        intersect_builtin(repeat_path, bed_path, output_path, log).naming.report(repeat_path, bed_path,
-                                                                                  allow_mismatch, log);
+        intersect_builtin(repeat_path, bed_path, output_path).naming.report(repeat_path, bed_path, allow_mismatch);
     }
 }
 
@@ -65,22 +64,22 @@ bool bedtools_available() { return find_executable(bedtools_program).has_value()
 std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& full_repeat_path,
                                               const std::optional<std::string>& repeat_bed_file_path,
                                               std::optional<std::string> engine,
-                                              const std::optional<std::string>& output_path, const LogSink& log,
+                                              const std::optional<std::string>& output_path,
                                               bool allow_build_mismatch) {
     if (!full_repeat_path) {
-        log(LogLevel::warning, "Can't filter repeats file \"%s\". The file does not exist", {Absent{}});
+        log_event(LogLevel::warning, "Can't filter repeats file \"%s\". The file does not exist", {Absent{}});
         return std::nullopt;
     }
     if (!repeat_bed_file_path) {
-        log(LogLevel::warning, "Can't filter repeats file with \"%s\". The bed file does not exist", {Absent{}});
+        log_event(LogLevel::warning, "Can't filter repeats file with \"%s\". The bed file does not exist", {Absent{}});
         return std::nullopt;
     }
     if (!path_exists(*full_repeat_path)) {
-        log(LogLevel::warning, "%s file doesn't exist", {PathArg{*full_repeat_path}});
+        log_event(LogLevel::warning, "%s file doesn't exist", {PathArg{*full_repeat_path}});
         return std::nullopt;
     }
     if (!path_exists(*repeat_bed_file_path)) {
-        log(LogLevel::warning, "%s doesn't exist", {PathArg{*repeat_bed_file_path}});
+        log_event(LogLevel::warning, "%s doesn't exist", {PathArg{*repeat_bed_file_path}});
         return std::nullopt;
     }
 
@@ -96,17 +95,17 @@ std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& 
     require_path_text(filtered_path);
     refuse_filtered_output_over_inputs(*full_repeat_path, *repeat_bed_file_path, filtered_path);
 
-    log(LogLevel::info, "Filtering %s against %s with the %s engine",
+    log_event(LogLevel::info, "Filtering %s against %s with the %s engine",
         {PathArg{*full_repeat_path}, PathArg{*repeat_bed_file_path}, *engine});
     // A refused result must leave nothing behind, so it is written under a
     // temporary name and put in place once it is kept. A pipe or device at the
     // output path cannot be replaced: it is written as it is.
     if (allow_build_mismatch || (path_exists(filtered_path) && !is_regular_file(filtered_path))) {
-        run_engine(use_bedtools, *full_repeat_path, *repeat_bed_file_path, filtered_path, allow_build_mismatch, log);
+        run_engine(use_bedtools, *full_repeat_path, *repeat_bed_file_path, filtered_path, allow_build_mismatch);
         return filtered_path;
     }
     compression::DurableFile staged(filtered_path);
-    run_engine(use_bedtools, *full_repeat_path, *repeat_bed_file_path, staged.temp_path(), false, log);
+    run_engine(use_bedtools, *full_repeat_path, *repeat_bed_file_path, staged.temp_path(), false);
     staged.commit();
     return filtered_path;
 }

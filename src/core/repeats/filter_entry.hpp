@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "common/log_sink.hpp"
+#include "common/host_context.hpp"
 
 namespace callfold::repeats {
 
@@ -28,7 +28,7 @@ bool bedtools_available();
 std::optional<std::string> filter_repeats_vcf(const std::optional<std::string>& full_repeat_path,
                                               const std::optional<std::string>& repeat_bed_file_path,
                                               std::optional<std::string> engine,
-                                              const std::optional<std::string>& output_path, const LogSink& log,
+                                              const std::optional<std::string>& output_path,
                                               bool allow_build_mismatch = true);
 
 // The default name of the filtered VCF: beside the input, named after it with

@@ -59,13 +59,12 @@ bool is_empty(const std::vector<std::string_view>& lines) {
     return true;
 }
 
-InputLines read_struct_lines(const InputPaths& paths, const std::vector<std::string>& drop_sv_filters,
-                             const LogSink& log) {
+InputLines read_struct_lines(const InputPaths& paths, const std::vector<std::string>& drop_sv_filters) {
     InputLines result;
     for (std::size_t type = 0; type < file_type_count; ++type) {
         const std::string key(file_type_keys[type]);
         if (!paths[type]) {
-            log(LogLevel::warning, "Can't unify file type \"%s\". The file does not exist.", {key});
+            log_event(LogLevel::warning, "Can't unify file type \"%s\". The file does not exist.", {key});
             continue;
         }
         TextLines input;
@@ -77,7 +76,7 @@ InputLines read_struct_lines(const InputPaths& paths, const std::vector<std::str
             rethrow_located(std::move(where));
         }
         if (type == FileType::sv) {
-            const std::vector<std::size_t> kept = kept_sv_lines(input.lines, drop_sv_filters, log);
+            const std::vector<std::size_t> kept = kept_sv_lines(input.lines, drop_sv_filters);
             if (kept.size() != input.lines.size()) {
                 std::vector<std::string_view> lines;
                 lines.reserve(kept.size());
@@ -86,7 +85,8 @@ InputLines read_struct_lines(const InputPaths& paths, const std::vector<std::str
             }
         }
         if (is_empty(input.lines)) {
-            log(LogLevel::warning, "Can't unify file type \"%s\". The file is empty or contains only headers.", {key});
+            log_event(LogLevel::warning, "Can't unify file type \"%s\". The file is empty or contains only headers.",
+                      {key});
             continue;
         }
         result[type] = std::move(input);

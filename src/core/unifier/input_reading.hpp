@@ -13,9 +13,8 @@
 #include <vector>
 
 #include "common/byte_source.hpp"
-#include "common/interruption.hpp"
+#include "common/host_context.hpp"
 #include "common/line_stream.hpp"
-#include "common/log_sink.hpp"
 
 namespace callfold::unifier {
 
@@ -92,7 +91,6 @@ using InputLines = std::array<std::optional<TextLines>, file_type_count>;
 
 // Reads every present input in file-type order; SV lines go through the
 // filter-token dropping. Absent and header-only inputs give a warning and nothing.
-InputLines read_struct_lines(const InputPaths& paths, const std::vector<std::string>& drop_sv_filters,
-                             const LogSink& log);
+InputLines read_struct_lines(const InputPaths& paths, const std::vector<std::string>& drop_sv_filters);
 
 }  // namespace callfold::unifier

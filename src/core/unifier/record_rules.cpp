@@ -59,7 +59,7 @@ bool is_removed(std::string_view line, const std::unordered_set<std::string_view
 }  // namespace
 
 std::vector<std::size_t> kept_sv_lines(const std::vector<std::string_view>& lines,
-                                       const std::vector<std::string>& filter_tokens, const LogSink& log) {
+                                       const std::vector<std::string>& filter_tokens) {
     std::vector<std::size_t> kept;
     kept.reserve(lines.size());
     if (filter_tokens.empty()) {
@@ -77,7 +77,7 @@ std::vector<std::size_t> kept_sv_lines(const std::vector<std::string_view>& line
     }
     if (removed > 0) {
         // std::set orders UTF-8 bytewise, which is code-point order.
-        log(LogLevel::info, "Filtered %d SV records with FILTER in %s from the unified VCF",
+        log_event(LogLevel::info, "Filtered %d SV records with FILTER in %s from the unified VCF",
             {removed, std::vector<std::string>(distinct.begin(), distinct.end())});
     }
     return kept;

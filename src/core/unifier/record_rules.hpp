@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/log_sink.hpp"
+#include "common/host_context.hpp"
 
 namespace callfold::unifier {
 
@@ -22,7 +22,7 @@ bool is_valid_cnv_line(std::string_view line);
 // Indices of the lines that stay, in order. Header lines and lines without a
 // FILTER field always stay. Logs one info message when records were dropped.
 std::vector<std::size_t> kept_sv_lines(const std::vector<std::string_view>& lines,
-                                       const std::vector<std::string>& filter_tokens, const LogSink& log);
+                                       const std::vector<std::string>& filter_tokens);
 
 // Repeat records need an "SVTYPE=" before they are read as repeat effects:
 // ";SVTYPE=REP" is appended to the INFO of records that carry none (decided per

@@ -209,8 +209,7 @@ BuildFacts section_facts(const AppendedSection& section, const std::vector<std::
 
 }  // namespace
 
-void check_build_agreement(const LinesByType& lines, const Layout& layout, const RecordOptions& options,
-                           const LogSink& log) {
+void check_build_agreement(const LinesByType& lines, const Layout& layout, const RecordOptions& options) {
     const std::optional<FileType> donor = layout.donor;
     if (!donor) return;
     std::optional<BuildFacts> donor_side;
@@ -226,8 +225,9 @@ void check_build_agreement(const LinesByType& lines, const Layout& layout, const
         if (!options.allow_build_mismatch)
             throw InvalidValue("the " + appended + " input and the " + donor_key + " input " + describe(*difference) +
                              ": they come from different reference builds or chromosome namings");
-        log(LogLevel::warning, "The %s input and the %s input %s: they come from different reference builds or "
-            "chromosome namings", {appended, donor_key, describe(*difference)});
+        log_event(LogLevel::warning,
+                  "The %s input and the %s input %s: they come from different reference builds or chromosome namings",
+                  {appended, donor_key, describe(*difference)});
     }
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/build_facts.hpp"
-#include "common/log_sink.hpp"
+#include "common/host_context.hpp"
 #include "unifier/input_reading.hpp"
 #include "unifier/roh_input.hpp"
 #include "unifier/unified_writer.hpp"
@@ -90,7 +90,6 @@ void refuse_mismatched_sample_columns(const LinesByType& lines, const Layout& la
 // warning when the options allow a build mismatch, else InvalidValue (the first
 // such input). Reads the ##contig lines and the first records that name a
 // primary chromosome.
-void check_build_agreement(const LinesByType& lines, const Layout& layout, const RecordOptions& options,
-                           const LogSink& log);
+void check_build_agreement(const LinesByType& lines, const Layout& layout, const RecordOptions& options);
 
 }  // namespace callfold::unifier

@@ -109,12 +109,12 @@ std::string corrected_genotype_line(std::string_view line, const Declaration& de
 // input `input_key`: the line itself, or the corrected GT line with a warning,
 // after which `declaration` states what the header holds.
 void write_declaration(const std::string& input_key, std::string_view line, Declaration& declaration,
-                       const LineOut& out, const LogSink& log) {
+                       const LineOut& out) {
     if (!is_wrong_genotype(declaration)) {
         out(line);
         return;
     }
-    log(LogLevel::warning,
+    log_event(LogLevel::warning,
         "The %s input declares FORMAT GT with %s; the unified header declares it with Number=1,Type=String, "
         "the genotype text that its records hold",
         {input_key, shape_of(declaration)});
@@ -125,8 +125,8 @@ void write_declaration(const std::string& input_key, std::string_view line, Decl
 
 }  // namespace
 
-UnifiedHeader::UnifiedHeader(const LinesByType& lines, const Layout& layout, const LogSink& log)
-    : lines_(lines), layout_(layout), donor_(*layout.donor), log_(log) {}
+UnifiedHeader::UnifiedHeader(const LinesByType& lines, const Layout& layout)
+    : lines_(lines), layout_(layout), donor_(*layout.donor) {}
 
 void UnifiedHeader::write_donor_line(std::string_view line, const LineOut& out) {
     if (done_) {
@@ -144,7 +144,7 @@ void UnifiedHeader::write_donor_line(std::string_view line, const LineOut& out) 
         out(line);
         return;
     }
-    write_declaration(std::string(file_type_keys[donor_]), line, *declaration, out, log_);
+    write_declaration(std::string(file_type_keys[donor_]), line, *declaration, out);
     declared_[declaration->kind].try_emplace(std::move(declaration->id), Declared{donor_, shape_of(*declaration)});
 }
 
@@ -163,14 +163,14 @@ void UnifiedHeader::write_appended_declarations(const LineOut& out) {
             if (const auto found = declared.find(declaration->id); found != declared.end()) {
                 const std::string shape = shape_of(*declaration);
                 if (found->second.input != section.type && shape != found->second.shape)
-                    log_(LogLevel::warning,
-                         "The %s input declares %s %s with %s but the %s input declared it first; the unified "
-                         "header keeps %s",
-                         {input_key, std::string(kind.name), declaration->id, shape,
-                          std::string(file_type_keys[found->second.input]), found->second.shape});
+                    log_event(LogLevel::warning,
+                              "The %s input declares %s %s with %s but the %s input declared it first; the unified "
+                              "header keeps %s",
+                              {input_key, std::string(kind.name), declaration->id, shape,
+                               std::string(file_type_keys[found->second.input]), found->second.shape});
                 continue;
             }
-            write_declaration(input_key, input[i], *declaration, out, log_);
+            write_declaration(input_key, input[i], *declaration, out);
             declared.emplace(std::move(declaration->id), Declared{section.type, shape_of(*declaration)});
         }
     }

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/log_sink.hpp"
+#include "common/host_context.hpp"
 #include "common/string_map.hpp"
 #include "unifier/input_reading.hpp"
 #include "unifier/sections.hpp"
@@ -24,7 +24,7 @@ inline constexpr std::size_t declaration_kind_count = 5;
 class UnifiedHeader {
 public:
     // `layout.donor` is set.
-    UnifiedHeader(const LinesByType& lines, const Layout& layout, const LogSink& log);
+    UnifiedHeader(const LinesByType& lines, const Layout& layout);
 
     // Writes the next line of the donor's header as it stands (a wrong GT
     // declaration corrected); before the line that ends it, the appended inputs'
@@ -43,7 +43,6 @@ private:
     const LinesByType& lines_;
     const Layout& layout_;
     const FileType donor_;
-    const LogSink& log_;
     bool done_ = false;
     std::array<StringMap<Declared>, declaration_kind_count> declared_;
 };

@@ -48,7 +48,7 @@ void refuse_unusable_roh_input(const LinesByType& lines, const Layout& layout) {
 
 // The content of one input, as write_vcf_content says; ROH lines read as `roh_shape`.
 void write_content(std::string_view file_type, const std::vector<std::string_view>& lines, RohShape roh_shape,
-                   const LineOut& out, const RecordOptions& options, const LogSink& log) {
+                   const LineOut& out, const RecordOptions& options) {
     const bool is_repeats = file_type == file_type_keys[FileType::repeats];
     const bool converting = roh_shape != RohShape::vcf;
     bool reading_content = converting;
@@ -77,7 +77,7 @@ void write_content(std::string_view file_type, const std::vector<std::string_vie
         if (!reading_content && holds_sample_column_header(written)) reading_content = true;
     }
     if (!reading_content)
-        log(LogLevel::warning, "No vcf header for given %s file", {std::string(file_type)});
+        log_event(LogLevel::warning, "No vcf header for given %s file", {std::string(file_type)});
 }
 
 }  // namespace
@@ -89,24 +89,23 @@ std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines) {
 }
 
 void write_vcf_content(std::string_view file_type, const std::vector<std::string_view>& lines, const LineOut& out,
-                       const RecordOptions& options, const LogSink& log) {
+                       const RecordOptions& options) {
     const bool is_roh = file_type == file_type_keys[FileType::roh];
-    write_content(file_type, lines, is_roh ? roh_input_shape(lines, options) : RohShape::vcf, out, options, log);
+    write_content(file_type, lines, is_roh ? roh_input_shape(lines, options) : RohShape::vcf, out, options);
 }
 
-bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
-                 const LogSink& log) {
+bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options) {
     // The sections are found once; the checks, the header and the writer share them.
     const Layout layout = unified_layout(lines, options);
     refuse_mismatched_sample_columns(lines, layout);
     refuse_unusable_roh_input(lines, layout);
-    check_build_agreement(lines, layout, options, log);
+    check_build_agreement(lines, layout, options);
     OutputFile output(output_path);
     const LineOut out = [&output](std::string_view text) { output.write(text); };
 
     const std::optional<FileType> donor = layout.donor;
     if (!donor) {
-        log(LogLevel::warning, "Empty/no vcf files to concatenate", {});
+        log_event(LogLevel::warning, "Empty/no vcf files to concatenate", {});
         output.close();
         return false;
     }
@@ -115,7 +114,7 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
     // inputs' declarations before the column header line; its records go straight out.
     const std::vector<std::string_view>& donor_lines = *lines[*donor];
     const std::size_t header_lines = layout.donor_header_lines;
-    UnifiedHeader header(lines, layout, log);
+    UnifiedHeader header(lines, layout);
     const LineOut header_out = [&header, &out](std::string_view text) { header.write_donor_line(text, out); };
     const auto donor_out = [&](std::size_t index) -> const LineOut& { return index < header_lines ? header_out : out; };
 
@@ -130,22 +129,22 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
         }
     } else {
         for (std::size_t i = 0; i < header_lines; ++i) write_terminated(header_out, donor_lines[i]);
-        write_content(file_type_keys[FileType::repeats], donor_lines, RohShape::vcf, out, options, log);
+        write_content(file_type_keys[FileType::repeats], donor_lines, RohShape::vcf, out, options);
     }
 
     for (const FileType type : appended_order)
         if (lines[type] && type != *donor)
             write_content(file_type_keys[type], *lines[type], type == FileType::roh ? layout.roh_shape : RohShape::vcf,
-                          out, options, log);
+                          out, options);
 
     output.close();
-    log(LogLevel::info, "Created unified vcf file at %s", {PathArg{output_path}});
+    log_event(LogLevel::info, "Created unified vcf file at %s", {PathArg{output_path}});
     return true;
 }
 
 bool unify_files(const InputPaths& paths, const std::string& output_path,
-                 const std::vector<std::string>& drop_sv_filters, const RecordOptions& options, const LogSink& log) {
-    const InputLines inputs = read_struct_lines(paths, drop_sv_filters, log);
+                 const std::vector<std::string>& drop_sv_filters, const RecordOptions& options) {
+    const InputLines inputs = read_struct_lines(paths, drop_sv_filters);
     // Read errors come first; the output is checked before it is opened.
     std::vector<KeyedInput> present;
     for (std::size_t type = 0; type < file_type_count; ++type)
@@ -155,7 +154,7 @@ bool unify_files(const InputPaths& paths, const std::string& output_path,
     for (std::size_t type = 0; type < file_type_count; ++type)
         if (inputs[type]) lines[type] = &inputs[type]->lines;
     try {
-        return unify_lines(lines, output_path, options, log);
+        return unify_lines(lines, output_path, options);
     } catch (InputLocation& located) {
         // The writer knows the input's type; the path is known here.
         for (std::size_t type = 0; type < file_type_count; ++type)

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/log_sink.hpp"
+#include "common/host_context.hpp"
 #include "unifier/input_reading.hpp"
 #include "unifier/record_rules.hpp"
 
@@ -37,7 +37,7 @@ std::size_t vcf_header_line_count(const std::vector<std::string_view>& lines);
 // section never runs into it.
 // `file_type` is a file-type key; keys other than "repeats" and "roh" copy records unchanged.
 void write_vcf_content(std::string_view file_type, const std::vector<std::string_view>& lines, const LineOut& out,
-                       const RecordOptions& options, const LogSink& log);
+                       const RecordOptions& options);
 
 // Writes the unified file at `output_path` (created or truncated): the donor's
 // content, its header completed by the appended inputs' declarations, then their
@@ -46,8 +46,7 @@ void write_vcf_content(std::string_view file_type, const std::vector<std::string
 // with the donor's header, when an ROH input cannot be placed or holds several
 // samples, and (unless allowed) when an appended input comes from another
 // reference build than the donor, which is otherwise warned of.
-bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options,
-                 const LogSink& log);
+bool unify_lines(const LinesByType& lines, const std::string& output_path, const RecordOptions& options);
 
 // The unification job from paths to the written unified file, without the
 // host: read every present input, check the output name, write the file.
@@ -55,6 +54,6 @@ bool unify_lines(const LinesByType& lines, const std::string& output_path, const
 // True when the unified file was written at `output_path`; false when nothing
 // could donate a header (the empty file is left, as unify_lines leaves it).
 bool unify_files(const InputPaths& paths, const std::string& output_path,
-                 const std::vector<std::string>& drop_sv_filters, const RecordOptions& options, const LogSink& log);
+                 const std::vector<std::string>& drop_sv_filters, const RecordOptions& options);
 
 }  // namespace callfold::unifier

@@ -3,7 +3,7 @@
 
 namespace callfold::py {
 
-// Registers the translator with nanobind; each module calls it once when it loads.
+// Registers the translator with nanobind, once however many modules call it as they load.
 void register_error_translator();
 
 }  // namespace callfold::py
