@@ -123,6 +123,14 @@ def test_threads_never_change_the_bytes(tmp_path):
         compression.sort_and_compress(tmp_path / "t1.vcf", threads=2.0)
 
 
+def test_run_refuses_bad_threads_before_writing(tmp_path, data_copy):
+    """threads caps the reading as well as the sort, so it is checked before anything is written."""
+    output = tmp_path / "u.vcf"
+    with pytest.raises(ValueError, match="threads must be between 1 and 1024, not 0"):
+        unifier.run(output, sv_path=data_copy("sv.vcf"), threads=0)
+    assert list(tmp_path.glob("u.vcf*")) == []
+
+
 @pytest.mark.parametrize(
     "skip_svtype, marked", [(True, 0), (1, 0), (False, 4), (None, 4), (0, 4)]
 )

@@ -166,7 +166,7 @@ def run(output_path: str | os.PathLike[str], sv_path: str | os.PathLike[str] | N
     of, or refused with ValueError before the output is opened when allow_build_mismatch
     is false.
 
-    threads caps the threads the sort step uses at once (None: the cores available);
+    threads caps the threads the job uses at once (None: the cores available);
     the bytes written never depend on it.
     """
 

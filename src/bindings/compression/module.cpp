@@ -14,19 +14,6 @@ namespace nb = nanobind;
 
 namespace {
 
-// None: the cores available (0 to the core); otherwise a positive int.
-unsigned threads_argument(nb::handle threads) {
-    if (threads.is_none()) return 0;
-    if (!PyLong_Check(threads.ptr()) || PyBool_Check(threads.ptr()))
-        throw nb::type_error(("threads must be an int or None, not " +
-                              std::string(nb::type_name(threads.type()).c_str())).c_str());
-    int overflow = 0;
-    const long long value = PyLong_AsLongLongAndOverflow(threads.ptr(), &overflow);
-    if (overflow != 0 || value < 1 || value > 1024)
-        throw nb::value_error(("threads must be between 1 and 1024, not " + std::string(nb::repr(threads).c_str())).c_str());
-    return static_cast<unsigned>(value);
-}
-
 // None: no limit (0 to the core); otherwise a positive int of bytes.
 std::size_t max_memory_argument(nb::handle max_memory) {
     if (max_memory.is_none()) return 0;
@@ -54,7 +41,7 @@ callfold::compression::SortedFiles sort_files(nb::handle path, bool index, bool 
     callfold::compression::SortAndCompressOptions options;
     options.index = index;
     options.csi = csi;
-    options.threads = threads_argument(threads);
+    options.threads = callfold::py::threads_argument(threads);
     options.max_memory = max_memory_argument(spill.max_memory);
     options.temp_dir = callfold::py::optional_path_argument(spill.temp_dir, "temp_dir").value_or(std::string());
     return callfold::py::run_released([&] { return callfold::compression::sort_and_compress(file, options); });

@@ -54,6 +54,18 @@ std::string_view utf8_view(nb::handle object, const char* what) {
 
 nb::str to_str(std::string_view text) { return nb::str(text.data(), text.size()); }
 
+unsigned threads_argument(nb::handle threads) {
+    if (threads.is_none()) return 0;
+    if (!PyLong_Check(threads.ptr()) || PyBool_Check(threads.ptr()))
+        throw nb::type_error(("threads must be an int or None, not " +
+                              std::string(nb::type_name(threads.type()).c_str())).c_str());
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(threads.ptr(), &overflow);
+    if (overflow != 0 || value < 1 || value > 1024)
+        throw nb::value_error(("threads must be between 1 and 1024, not " + std::string(nb::repr(threads).c_str())).c_str());
+    return static_cast<unsigned>(value);
+}
+
 bool is_true(nb::handle object) {
     const int truth = PyObject_IsTrue(object.ptr());
     if (truth < 0) throw nb::python_error();

@@ -33,6 +33,10 @@ CALLFOLD_HOST_API std::string_view utf8_view(nb::handle object, const char* what
 
 CALLFOLD_HOST_API nb::str to_str(std::string_view text);
 
+// A `threads` argument: None for the cores available (0 to the core), otherwise
+// an int from 1 to 1024; TypeError or ValueError otherwise.
+CALLFOLD_HOST_API unsigned threads_argument(nb::handle threads);
+
 // The host's truth test of any object (bool(object)).
 CALLFOLD_HOST_API bool is_true(nb::handle object);
 

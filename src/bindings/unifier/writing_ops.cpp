@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 
+#include "common/parallel_ranges.hpp"
 #include "common/vcf_text.hpp"
 #include "host/conversions.hpp"
 #include "host/python_host.hpp"
@@ -113,8 +114,12 @@ nb::object run_job(nb::handle sort, nb::handle output_path, nb::handle sv_path, 
     for (std::size_t type = 0; type < unifier::file_type_count; ++type)
         if (!given[type].is_none()) paths[type] = path_argument(given[type], names[type]);
 
-    const bool written =
-        run_released([&] { return unifier::unify_files(paths, output, filters, record); });
+    // The cap holds for the reading too: BGZF inputs inflate on several threads.
+    const unsigned thread_limit = threads_argument(threads);
+    const bool written = run_released([&] {
+        const ThreadCap cap(thread_limit);
+        return unifier::unify_files(paths, output, filters, record);
+    });
     if (!written) return nb::none();
     if (threads.is_none()) return sort(output_path);
     return sort(output_path, nb::arg("threads") = threads);
@@ -150,7 +155,7 @@ void def_run(nb::module_& m) {
         "different reference builds (chromosome naming styles or ##contig lengths) are warned\n"
         "of, or refused with ValueError before the output is opened when allow_build_mismatch\n"
         "is false.\n\n"
-        "threads caps the threads the sort step uses at once (None: the cores available);\n"
+        "threads caps the threads the job uses at once (None: the cores available);\n"
         "the bytes written never depend on it.");
 
     m.def(
