@@ -284,6 +284,11 @@ def reading_path(value: str | None) -> str | None:
     return STDIN_PATH if value == STDIN else value
 
 
+def missing_file(path: str, what: str) -> CommandFailed:
+    """The failure of a command whose input `path` (the `what`) is not there."""
+    return CommandFailed(f"{path}: the {what} does not exist")
+
+
 def refuse_overwriting_inputs(outputs: Sequence[str], inputs: dict[str, str | None]) -> None:
     """The command replaces its outputs whole: one that is an input would be lost."""
     for output in outputs:
@@ -392,7 +397,7 @@ def chosen_catalog(args: argparse.Namespace) -> str:
     build = args.catalog_build
     if build == AUTO_BUILD:
         if not os.path.exists(args.repeats):
-            raise CommandFailed(f"{args.repeats}: the repeat VCF does not exist")
+            raise missing_file(args.repeats, "repeat VCF")
         build, evidence = repeats.recognise_build(args.repeats)
         if build is None:
             raise CommandFailed(f"{args.repeats}: cannot tell the genome build ({evidence}); "
@@ -419,7 +424,7 @@ def run_filter_repeats(args: argparse.Namespace, progress: ProgressLine | None) 
         if result is None:
             missing = catalog if args.repeats == STDIN or os.path.exists(args.repeats) else args.repeats
             what = "repeat VCF" if missing == args.repeats else "catalog BED"
-            raise CommandFailed(f"{missing}: the {what} does not exist")
+            raise missing_file(missing, what)
         if to_stdout:
             copy_to_stdout(result)
             return []
@@ -464,9 +469,9 @@ def run_sort(args: argparse.Namespace, progress: ProgressLine | None) -> list[st
     to_stdout = output == STDIN
     final = output if to_stdout or output.endswith(".gz") else output + ".gz"
     if args.input != STDIN and not os.path.exists(args.input):
-        raise CommandFailed(f"{args.input}: the VCF does not exist")
+        raise missing_file(args.input, "VCF")
     if args.temp_dir is not None and not os.path.isdir(args.temp_dir):
-        raise CommandFailed(f"{args.temp_dir}: the temporary directory does not exist")
+        raise missing_file(args.temp_dir, "temporary directory")
     if not to_stdout:
         refuse_overwriting_inputs([final, *(final + suffix for suffix in INDEX_SUFFIXES)], {"INPUT": args.input})
     with private_directory(None if to_stdout else final) as scratch:

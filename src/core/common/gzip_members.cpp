@@ -26,6 +26,19 @@ std::uint32_t le32(const unsigned char* bytes) {
     return le16(bytes) | (le16(bytes + 2) << 16);
 }
 
+// The size of the whole member a gzip extra field gives in a BGZF "BC"
+// subfield (its last one wins), or 0 when it has none.
+std::size_t bgzf_block_size(const unsigned char* field, const unsigned char* extra_end) {
+    std::size_t block_size = 0;
+    while (extra_end - field >= 4) {
+        const std::size_t field_length = le16(field + 2);
+        if (field[0] == 'B' && field[1] == 'C' && field_length == 2 && extra_end - field >= 6)
+            block_size = le16(field + 4) + 1;
+        field += 4 + field_length;
+    }
+    return block_size;
+}
+
 [[noreturn]] void truncated() { throw DamagedGzip(DamagedGzip::Kind::truncated); }
 
 [[noreturn]] void corrupt(const char* detail) {
@@ -248,16 +261,7 @@ bool GzipMembers::whole_bgzf_block(std::size_t& header, std::size_t& block_size,
     const std::size_t extra_length = le16(bytes + 10);
     header = 12 + extra_length;
     if (!ensure_raw(header)) return false;
-    // The same reading of the extra field as header_length's.
-    block_size = 0;
-    const unsigned char* field = raw() + 12;
-    const unsigned char* extra_end = field + extra_length;
-    while (extra_end - field >= 4) {
-        const std::size_t field_length = le16(field + 2);
-        if (field[0] == 'B' && field[1] == 'C' && field_length == 2 && extra_end - field >= 6)
-            block_size = le16(field + 4) + 1;
-        field += 4 + field_length;
-    }
+    block_size = bgzf_block_size(raw() + 12, raw() + header);
     if (block_size < header + 8 || !ensure_raw(block_size)) return false;
     expected = le32(raw() + block_size - 4);
     return expected <= largest_whole_block;
@@ -324,14 +328,7 @@ std::size_t GzipMembers::header_length(std::size_t& block_size) {
         const std::size_t extra_length = le16(raw() + length);
         length += 2;
         if (!ensure_raw(length + extra_length)) truncated();
-        const unsigned char* field = raw() + length;
-        const unsigned char* extra_end = field + extra_length;
-        while (extra_end - field >= 4) {
-            const std::size_t field_length = le16(field + 2);
-            if (field[0] == 'B' && field[1] == 'C' && field_length == 2 && extra_end - field >= 6)
-                block_size = le16(field + 4) + 1;
-            field += 4 + field_length;
-        }
+        block_size = bgzf_block_size(raw() + length, raw() + length + extra_length);
         length += extra_length;
     }
     for (const unsigned char flag : {flag_name, flag_comment}) {

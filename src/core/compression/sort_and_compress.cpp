@@ -237,13 +237,7 @@ SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOpti
             spilling.add(std::move(part), meta);
         });
     if (!spilling.spilled()) return sort_in_memory(path, records, options);
-    VcfRecords rest;
-    rest.text = std::move(records.text);
-    rest.start = std::move(records.start);
-    rest.pos = std::move(records.pos);
-    rest.contig = std::move(records.contig);
-    rest.contigs = records.contigs;
-    spilling.add(std::move(rest), records.meta);
+    spilling.add(records.take_records(), records.meta);
     return spilling.finish(records);
 }
 

@@ -122,19 +122,21 @@ void VcfRecordCollector::check_columns(std::uint64_t line_number, std::size_t co
                                              std::to_string(header_columns_));
 }
 
-VcfRecords VcfRecordCollector::take_records() {
+VcfRecords VcfRecords::take_records() {
     VcfRecords part;
-    part.text = std::move(records_.text);
-    part.start = std::move(records_.start);
-    part.pos = std::move(records_.pos);
-    part.contig = std::move(records_.contig);
-    part.contigs = records_.contigs;
-    records_.text = std::string();
-    records_.start = {0};
-    records_.pos = {};
-    records_.contig = {};
+    part.text = std::move(text);
+    part.start = std::move(start);
+    part.pos = std::move(pos);
+    part.contig = std::move(contig);
+    part.contigs = contigs;
+    text = std::string();
+    start = {0};
+    pos = {};
+    contig = {};
     return part;
 }
+
+VcfRecords VcfRecordCollector::take_records() { return records_.take_records(); }
 
 namespace {
 

@@ -38,6 +38,9 @@ struct VcfRecords {
     std::vector<std::string> contigs;
 
     std::size_t size() const { return pos.size(); }
+    // The records (text, start, pos, contig, and a copy of contigs) as a part of
+    // their own, leaving none here and the header as it is.
+    VcfRecords take_records();
     std::string_view record(std::size_t i) const {
         return std::string_view(text).substr(start[i], start[i + 1] - start[i]);
     }
