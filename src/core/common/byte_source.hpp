@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -50,9 +52,12 @@ public:
         if (capacity_ - size_ < extra) {
             std::size_t capacity = capacity_ == 0 ? 1 << 16 : capacity_;
             while (capacity - size_ < extra) capacity *= 2;
-            std::unique_ptr<char[]> grown(new char[capacity]);
-            if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
-            data_ = std::move(grown);
+            // realloc moves a large buffer by remapping its pages: no copy, and
+            // never the old and the new buffer resident at once.
+            char* grown = static_cast<char*>(std::realloc(data_.get(), capacity));
+            if (grown == nullptr) throw std::bad_alloc();
+            static_cast<void>(data_.release());
+            data_.reset(grown);
             capacity_ = capacity;
         }
         return data_.get() + size_;
@@ -68,7 +73,10 @@ public:
     }
 
 private:
-    std::unique_ptr<char[]> data_;
+    struct Free {
+        void operator()(char* bytes) const { std::free(bytes); }
+    };
+    std::unique_ptr<char, Free> data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
 };
