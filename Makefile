@@ -20,7 +20,7 @@ LIBDEFLATE_NOTICE ?= /usr/share/doc/libdeflate0/copyright
 SANITIZE = -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 PYTHON ?= python3
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = line_stream int_text line_columns unifier_rules repeat_spans catalog sort_and_compress
+FUZZ_TARGETS = line_stream int_text line_columns unifier_rules repeat_spans catalog sort_and_compress vcf_records
 ZLIB_TESTS = tests/test_deflate_blocks.py tests/test_packaging.py tests/test_compression_bgzf.py \
   tests/test_compression_files.py tests/test_compression_tools.py tests/test_input_reading.py tests/test_odd_files.py
 # -P keeps the source tree off sys.path, so tests import the installed package.
@@ -91,6 +91,7 @@ fuzz:
 	cmake --build build/fuzz -j2
 	for target in $(FUZZ_TARGETS); do \
 	  mkdir -p build/fuzz/corpus/$$target && cp tests/data/*.vcf tests/data/*.bed build/fuzz/corpus/$$target/ && \
+	  { [ ! -d fuzz/seeds/$$target ] || cp fuzz/seeds/$$target/* build/fuzz/corpus/$$target/; } && \
 	  build/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -artifact_prefix=build/fuzz/ \
 	    build/fuzz/corpus/$$target || exit 1; \
 	done

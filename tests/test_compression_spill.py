@@ -10,7 +10,7 @@ from pathlib import Path
 
 import pytest
 
-from compression_helpers import leftovers, record, vcf
+from compression_helpers import COLUMNS, leftovers, record, vcf
 from Callfold.compression import sort_and_compress
 
 TINY = 2000  # bytes: a part of a few records, so every input spills many times
@@ -96,3 +96,37 @@ def test_missing_temp_dir_is_named(tmp_path):
         sort_and_compress(path, max_memory=TINY, temp_dir=tmp_path / "absent")
     assert raised.value.filename == str(tmp_path / "absent")
     assert path.exists() and not leftovers(tmp_path, {"calls.vcf"})
+
+
+def odd_lines_calls(count: int, seed: int = 11) -> str:
+    """Records out of order, with the lines a reader must drop, rewrite or keep
+    aside scattered through them: blank and whitespace-only lines, CRLF line ends,
+    POS with a sign, leading zeros or underscores, meta lines after records and
+    repeated column headers."""
+    rng = random.Random(seed)
+    lines = []
+    for i in range(count):
+        pos = rng.randint(1, 2_000_000)
+        written = rng.choice([str(pos)] * 20 + [f"+{pos}", f"00{pos}", f"{pos:_}"])
+        info = f"SVTYPE=DEL;END={pos + rng.randint(50, 90_000)};SUPPORT={rng.randint(3, 60)};AF={rng.random():.4f}"
+        line = record(rng.choice(["chr1", "chr2", f"chrUn_{i % 7}"]), written, f"call{i}", info=info,
+                      rest=f"GT:CN\t0/1:{i % 5}")
+        lines.append(line.replace("\n", "\r\n") if i % 97 == 0 else line)
+        if i % 1000 == 500:
+            lines.append(rng.choice(["\n", " \t \n", COLUMNS, f'##INFO=<ID=K{i},Number=0,Type=Flag,Description="k">\n']))
+    return vcf(lines)
+
+
+@pytest.mark.parametrize("compressed", [False, True], ids=["plain", "gzip"])
+def test_a_text_read_whole_in_parts_sorts_as_read_line_by_line(tmp_path, compressed):
+    # Over 8 MiB: the unbounded sort reads it whole and collects it in parts on
+    # several threads; under a bound it never reaches, it is read line by line.
+    text = odd_lines_calls(120_000)
+    assert len(text) > 9 * 2**20
+    for name in ("whole", "by_line"):
+        (tmp_path / name).mkdir()
+        write_input(tmp_path / name / "calls.vcf", text, compressed)
+    whole = Path(sort_and_compress(tmp_path / "whole" / "calls.vcf", index=True))
+    by_line = Path(sort_and_compress(tmp_path / "by_line" / "calls.vcf", max_memory=2**34, index=True))
+    assert whole.read_bytes() == by_line.read_bytes()
+    assert Path(f"{whole}.tbi").read_bytes() == Path(f"{by_line}.tbi").read_bytes()

@@ -3,13 +3,19 @@
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
+#include <cstring>
+#include <iterator>
 #include <limits>
+#include <new>
+#include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "common/file_status.hpp"
 #include "common/host_context.hpp"
 #include "common/input_location.hpp"
 #include "common/line_stream.hpp"
+#include "common/parallel_ranges.hpp"
 #include "common/string_map.hpp"
 #include "common/tab_columns.hpp"
 #include "common/text_rules.hpp"
@@ -27,7 +33,95 @@ std::string quoted(std::string_view text) {
     return out;
 }
 
+// A record line's CHROM, POS and column count, checked as every reading checks them.
+struct RecordFields {
+    std::string_view chrom;
+    std::string_view pos_text;
+    std::int64_t pos = 0;
+    std::size_t pos_end = 0;  // where the POS column ends in the line
+    std::size_t columns = 0;
+};
+
+// `line` without its line end. Throws VcfInputError at `line_number`.
+RecordFields record_fields(std::string_view line, std::uint64_t line_number) {
+    const LineColumns<2> leading(line);
+    if (leading.count() < 2)
+        throw VcfInputError(line_number, "record has no POS column (fewer than 2 TAB-separated fields)");
+    RecordFields fields;
+    fields.chrom = leading[0];
+    if (fields.chrom.empty()) throw VcfInputError(line_number, "record has an empty CHROM");
+    fields.pos_text = leading[1];
+    const IntText pos = parse_int_text(fields.pos_text);
+    if (pos.status == IntText::Status::invalid)
+        throw VcfInputError(line_number, "POS " + quoted(fields.pos_text) + " is not an integer");
+    if (pos.status == IntText::Status::overflow)
+        throw VcfInputError(line_number, "POS " + quoted(fields.pos_text) + " is out of range");
+    fields.pos = pos.value;
+    fields.pos_end = leading.end(1);
+    fields.columns = count_fields(line);
+    return fields;
+}
+
+// Writes the record of `line` (without its line end) at `out`: the line with
+// its POS in plain decimal digits, and "\n"; at most line.size() + 1 bytes.
+// Readers and indexers parse POS as plain decimal digits, so a POS written with
+// a sign, underscores, leading zeros or spaces is written in that form: the
+// position they read is then the one the records are sorted by. The digits are
+// never longer than the POS text they were read from, so `out` may lie at or
+// before the line itself, which is then overwritten: no byte of the line is
+// read after its place in `out` was written. Returns the bytes written.
+std::size_t write_record(char* out, std::string_view line, const RecordFields& fields) {
+    char digits[24];
+    const auto converted = std::to_chars(digits, digits + sizeof digits, fields.pos);
+    const std::string_view canonical(digits, static_cast<std::size_t>(converted.ptr - digits));
+    if (canonical.size() > fields.pos_text.size()) throw std::logic_error("a POS grew when written in plain digits");
+    if (fields.pos_text == canonical) {
+        std::memmove(out, line.data(), line.size());
+        out[line.size()] = '\n';
+        return line.size() + 1;
+    }
+    const std::size_t before_pos = fields.pos_end - fields.pos_text.size();
+    const std::size_t after_pos = line.size() - fields.pos_end;
+    std::memmove(out, line.data(), before_pos);
+    std::memcpy(out + before_pos, canonical.data(), canonical.size());
+    std::memmove(out + before_pos + canonical.size(), line.data() + fields.pos_end, after_pos);
+    out[before_pos + canonical.size() + after_pos] = '\n';
+    return before_pos + canonical.size() + after_pos + 1;
+}
+
+VcfInputError differing_column_header(std::uint64_t line_number, std::uint64_t first_line_number) {
+    return VcfInputError(line_number, "a second column header line differs from the first (line " +
+                                          std::to_string(first_line_number) + ")");
+}
+
+VcfInputError wrong_column_count(std::uint64_t line_number, std::size_t columns, std::size_t header_columns) {
+    return VcfInputError(line_number, "record has " + std::to_string(columns) +
+                                          " TAB-separated columns but the column header line has " +
+                                          std::to_string(header_columns));
+}
+
+// The column header line as collected: leading whitespace removed, one "\n".
+std::string column_header_text(std::string_view header_line) {
+    std::string header(header_line);
+    header += '\n';
+    return header;
+}
+
 }  // namespace
+
+std::uint32_t ContigIds::id(std::string_view chrom, std::vector<std::string>& contigs) {
+    // Records of one contig usually come together: check the previous one first.
+    if (have_last_ && contigs[last_] == chrom) return last_;
+    auto found = ids_.find(chrom);
+    if (found == ids_.end()) {
+        const auto id = static_cast<std::uint32_t>(contigs.size());
+        contigs.emplace_back(chrom);
+        found = ids_.emplace(std::string(chrom), id).first;
+    }
+    last_ = found->second;
+    have_last_ = true;
+    return last_;
+}
 
 void VcfRecordCollector::add_line(std::string_view line) {
     ++line_number_;
@@ -46,61 +140,24 @@ void VcfRecordCollector::add_line(std::string_view line) {
         return;
     }
 
-    const LineColumns<2> leading(line);
-    if (leading.count() < 2)
-        throw VcfInputError(line_number_, "record has no POS column (fewer than 2 TAB-separated fields)");
-    const std::string_view chrom = leading[0];
-    if (chrom.empty()) throw VcfInputError(line_number_, "record has an empty CHROM");
-    const std::string_view pos_text = leading[1];
-    const IntText pos = parse_int_text(pos_text);
-    if (pos.status == IntText::Status::invalid)
-        throw VcfInputError(line_number_, "POS " + quoted(pos_text) + " is not an integer");
-    if (pos.status == IntText::Status::overflow)
-        throw VcfInputError(line_number_, "POS " + quoted(pos_text) + " is out of range");
+    const RecordFields fields = record_fields(line, line_number_);
     if (records_.pos.size() == std::numeric_limits<std::uint32_t>::max())
         throw VcfInputError(line_number_, "too many records");
-    const std::size_t columns = count_fields(line);
     if (header_columns_ != 0) {
-        check_columns(line_number_, columns);
-    } else if (early_runs_.empty() || early_runs_.back().second != columns) {
-        early_runs_.emplace_back(line_number_, columns);
+        check_columns(line_number_, fields.columns);
+    } else if (early_runs_.empty() || early_runs_.back().second != fields.columns) {
+        early_runs_.emplace_back(line_number_, fields.columns);
     }
 
-    // Readers and indexers parse POS as plain decimal digits, so a POS written
-    // with a sign, underscores, leading zeros or spaces is written in that form:
-    // the position they read is then the one the records are sorted by.
-    char digits[24];
-    const auto converted = std::to_chars(digits, digits + sizeof digits, pos.value);
-    const std::string_view canonical(digits, static_cast<std::size_t>(converted.ptr - digits));
-    std::string& text = records_.text;
-    if (pos_text == canonical) {
-        text.append(line);
-    } else {
-        text.append(line.substr(0, leading.end(0) + 1));
-        text.append(canonical);
-        text.append(line.substr(leading.end(1)));
-    }
-    text += '\n';
+    ByteBuffer& text = records_.text;
+    text.commit(write_record(text.reserve_tail(line.size() + 1), line, fields));
     records_.start.push_back(text.size());
-    records_.pos.push_back(pos.value);
-
-    // Records of one contig usually come together: check the previous one first.
-    if (!have_last_contig_ || records_.contigs[last_contig_] != chrom) {
-        auto found = contig_ids_.find(chrom);
-        if (found == contig_ids_.end()) {
-            const auto id = static_cast<std::uint32_t>(records_.contigs.size());
-            records_.contigs.emplace_back(chrom);
-            found = contig_ids_.emplace(std::string(chrom), id).first;
-        }
-        last_contig_ = found->second;
-        have_last_contig_ = true;
-    }
-    records_.contig.push_back(last_contig_);
+    records_.pos.push_back(fields.pos);
+    records_.contig.push_back(contig_ids_.id(fields.chrom, records_.contigs));
 }
 
 void VcfRecordCollector::add_column_header(std::string_view header_line) {
-    std::string header(header_line);
-    header += '\n';
+    std::string header = column_header_text(header_line);
     if (header_columns_ == 0) {
         records_.column_header = std::move(header);
         header_columns_ = count_fields(header_line);
@@ -110,16 +167,11 @@ void VcfRecordCollector::add_column_header(std::string_view header_line) {
         return;
     }
     // A repeated column header (files run together) says nothing new.
-    if (header != records_.column_header)
-        throw VcfInputError(line_number_, "a second column header line differs from the first (line " +
-                                              std::to_string(column_header_line_) + ")");
+    if (header != records_.column_header) throw differing_column_header(line_number_, column_header_line_);
 }
 
 void VcfRecordCollector::check_columns(std::uint64_t line_number, std::size_t columns) const {
-    if (columns != header_columns_)
-        throw VcfInputError(line_number, "record has " + std::to_string(columns) +
-                                             " TAB-separated columns but the column header line has " +
-                                             std::to_string(header_columns_));
+    if (columns != header_columns_) throw wrong_column_count(line_number, columns, header_columns_);
 }
 
 VcfRecords VcfRecords::take_records() {
@@ -129,7 +181,7 @@ VcfRecords VcfRecords::take_records() {
     part.pos = std::move(pos);
     part.contig = std::move(contig);
     part.contigs = contigs;
-    text = std::string();
+    text = ByteBuffer();
     start = {0};
     pos = {};
     contig = {};
@@ -139,6 +191,20 @@ VcfRecords VcfRecords::take_records() {
 VcfRecords VcfRecordCollector::take_records() { return records_.take_records(); }
 
 namespace {
+
+// Where a VCF error at `line` (with its line end) of the file at `path` is
+// reported: in the error, and around it.
+[[noreturn]] void rethrow_vcf_error(VcfInputError& error, const std::string& path, std::uint64_t line_number,
+                                    std::string_view line) {
+    error.path = path;
+    InputLocation where;
+    where.input = "VCF";
+    where.path = path;
+    // A record may be refused later than its own line, once the column header is known.
+    where.line = error.line != 0 ? error.line : line_number;
+    if (where.line == line_number) where.line_start = line_start_of(line);
+    rethrow_located(std::move(where));
+}
 
 VcfRecords read_records(const std::string& path, std::size_t budget,
                         const std::function<void(VcfRecords&& part, const std::vector<std::string>& meta)>* spill) {
@@ -170,22 +236,186 @@ VcfRecords read_records(const std::string& path, std::size_t budget,
         try {
             collector.add_line(line);
         } catch (VcfInputError& error) {
-            error.path = path;
-            InputLocation where;
-            where.input = "VCF";
-            where.path = path;
-            // A record may be refused later than its own line, once the column header is known.
-            where.line = error.line != 0 ? error.line : number;
-            if (where.line == number) where.line_start = line_start_of(line);
-            rethrow_located(std::move(where));
+            rethrow_vcf_error(error, path, number, line);
         }
     }
     return collector.take();
 }
 
+// Reading a text held whole: its records are written back over the text where
+// they stand, each at or before its own line, so that a part's records end up
+// packed at its start with no second copy of the text.
+
+// Whole lines [begin, end) of the text, collected on their own.
+struct TextPart {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::uint64_t first_line = 0;  // the file's line number of its first line
+    std::size_t first_slot = 0;    // where its lines' entries start in the per-line vectors
+    std::size_t kept = 0;          // bytes of its records, packed at `begin`
+    std::size_t records = 0;
+    std::vector<std::string> meta;
+    std::vector<std::string> contigs;  // numbered on their own, in order of first appearance
+};
+
+// What the parts share: the text, the column header met before them, and an
+// entry per line for the records: where each ends within its part (one entry
+// on, as VcfRecords::start holds ends), its POS and contig.
+struct WholeText {
+    char* base;
+    const std::string& path;
+    const VcfRecordCollector& header;
+    std::vector<std::uint64_t>& start;
+    std::vector<std::int64_t>& pos;
+    std::vector<std::uint32_t>& contig;
+};
+
+void collect_part(TextPart& part, const WholeText& whole, const RangeStop& stop) {
+    char* const base = whole.base;
+    const std::string& column_header = whole.header.records().column_header;
+    ContigIds contig_ids;
+    std::size_t read = part.begin;
+    std::size_t write = part.begin;
+    std::size_t slot = part.first_slot;
+    for (std::uint64_t number = part.first_line; read < part.end; ++number) {
+        if (stop.due(number - part.first_line)) return;
+        const char* newline = static_cast<const char*>(std::memchr(base + read, '\n', part.end - read));
+        const std::string_view raw(base + read, static_cast<std::size_t>(newline - (base + read)) + 1);
+        read += raw.size();
+        const std::string_view line = without_line_end(raw);
+        const std::string_view stripped = strip_whitespace(line);
+        if (stripped.empty()) continue;
+        try {
+            if (stripped.front() == '#') {
+                const std::string_view header = lstrip_whitespace(line);
+                if (!starts_column_header(header)) {
+                    part.meta.emplace_back(header).push_back('\n');
+                } else if (column_header_text(header) != column_header) {
+                    throw differing_column_header(number, whole.header.column_header_line());
+                }
+                continue;
+            }
+            const RecordFields fields = record_fields(line, number);
+            if (fields.columns != whole.header.header_columns())
+                throw wrong_column_count(number, fields.columns, whole.header.header_columns());
+            // CHROM is looked up before the record is written over the line it points into.
+            whole.contig[slot] = contig_ids.id(fields.chrom, part.contigs);
+            whole.pos[slot] = fields.pos;
+            write += write_record(base + write, line, fields);
+            whole.start[slot + 1] = write - part.begin;
+            ++slot;
+        } catch (VcfInputError& error) {
+            rethrow_vcf_error(error, whole.path, number, raw);
+        }
+    }
+    part.kept = write - part.begin;
+    part.records = slot - part.first_slot;
+}
+
+std::optional<VcfRecords> read_records_at_once(const std::string& path, std::size_t part_bytes) {
+    if (!is_regular_file(path)) return std::nullopt;  // a pipe could not be read again
+    ByteBuffer text;
+    try {
+        LineStream reader(path, Compression::detect);
+        text = reader.take_rest(reader.compressed() ? 0 : regular_file_size(path) + 1);
+    } catch (const Interrupted&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+        return std::nullopt;  // the line-by-line reading says where, after any earlier error
+    }
+    // A last line without its "\n" is read as with it; with it, every line of a part ends in one.
+    if (text.size() != 0 && text.data()[text.size() - 1] != '\n') {
+        *text.reserve_tail(1) = '\n';
+        text.commit(1);
+    }
+    char* const base = text.data();
+    const std::size_t size = text.size();
+
+    // The header: every line before the first record.
+    VcfRecordCollector header;
+    std::size_t body = 0;
+    std::uint64_t header_lines = 0;
+    while (body < size) {
+        const char* newline = static_cast<const char*>(std::memchr(base + body, '\n', size - body));
+        const std::string_view line(base + body, static_cast<std::size_t>(newline - (base + body)) + 1);
+        const std::string_view stripped = strip_whitespace(without_line_end(line));
+        if (!stripped.empty() && stripped.front() != '#') break;
+        try {
+            header.add_line(line);
+        } catch (const VcfInputError&) {
+            return std::nullopt;
+        }
+        ++header_lines;
+        body += line.size();
+    }
+    if (body < size && header.header_columns() == 0) return std::nullopt;
+
+    std::vector<TextPart> parts;
+    std::uint64_t next_line = header_lines + 1;
+    std::size_t slots = 0;
+    for (std::size_t begin = body; begin < size;) {
+        std::size_t end = std::min(size, begin + std::max<std::size_t>(part_bytes, 1));
+        end = static_cast<std::size_t>(static_cast<const char*>(std::memchr(base + end - 1, '\n', size - end + 1)) - base) + 1;
+        TextPart& part = parts.emplace_back();
+        part.begin = begin;
+        part.end = end;
+        part.first_line = next_line;
+        part.first_slot = slots;
+        const auto lines = static_cast<std::size_t>(std::count(base + begin, base + end, '\n'));
+        next_line += lines;
+        slots += lines;
+        begin = end;
+    }
+    if (slots >= std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+
+    std::vector<std::uint64_t> start(slots + 1, 0);
+    std::vector<std::int64_t> pos(slots);
+    std::vector<std::uint32_t> contig(slots);
+    const WholeText whole{base, path, header, start, pos, contig};
+    run_in_ranges(parts.size(), ranges_for(parts.size(), 1),
+                  [&](std::size_t first, std::size_t last, const RangeStop& stop) {
+                      for (std::size_t k = first; k < last && !stop.requested(); ++k) collect_part(parts[k], whole, stop);
+                  });
+
+    // The parts' records moved together, in order; every entry moves down or stays.
+    VcfRecords records = header.take();
+    ContigIds contig_ids;
+    std::vector<std::uint32_t> contig_id;
+    std::size_t packed = 0;
+    std::size_t count = 0;
+    for (TextPart& part : parts) {
+        std::move(part.meta.begin(), part.meta.end(), std::back_inserter(records.meta));
+        contig_id.clear();
+        for (const std::string& name : part.contigs) contig_id.push_back(contig_ids.id(name, records.contigs));
+        if (part.kept != 0 && part.begin != packed) std::memmove(base + packed, base + part.begin, part.kept);
+        for (std::size_t i = 0; i < part.records; ++i, ++count) {
+            start[count + 1] = packed + start[part.first_slot + 1 + i];
+            pos[count] = pos[part.first_slot + i];
+            contig[count] = contig_id[contig[part.first_slot + i]];
+        }
+        packed += part.kept;
+    }
+    text.resize_down(packed);
+    start.resize(count + 1);
+    pos.resize(count);
+    contig.resize(count);
+    records.text = std::move(text);
+    records.start = std::move(start);
+    records.pos = std::move(pos);
+    records.contig = std::move(contig);
+    return records;
+}
+
 }  // namespace
 
-VcfRecords read_vcf_records(const std::string& path) { return read_records(path, 0, nullptr); }
+VcfRecords read_vcf_records(const std::string& path, std::size_t part_bytes) {
+    if (std::optional<VcfRecords> records = read_records_at_once(path, part_bytes)) return std::move(*records);
+    return read_vcf_records_by_line(path);
+}
+
+VcfRecords read_vcf_records_by_line(const std::string& path) { return read_records(path, 0, nullptr); }
 
 VcfRecords read_vcf_records(const std::string& path, std::size_t budget,
                             const std::function<void(VcfRecords&& part, const std::vector<std::string>& meta)>& spill) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/byte_source.hpp"
 #include "common/errors.hpp"
 #include "common/string_map.hpp"
 
@@ -29,7 +30,7 @@ struct VcfRecords {
     std::string column_header;
     // Record lines back to back, each ending in exactly one "\n";
     // record i is text[start[i], start[i + 1]).
-    std::string text;
+    ByteBuffer text;
     std::vector<std::uint64_t> start{0};
     std::vector<std::int64_t> pos;
     // Contig of each record as an index into `contigs`, which lists CHROM
@@ -42,8 +43,20 @@ struct VcfRecords {
     // their own, leaving none here and the header as it is.
     VcfRecords take_records();
     std::string_view record(std::size_t i) const {
-        return std::string_view(text).substr(start[i], start[i + 1] - start[i]);
+        return std::string_view(text.data() + start[i], start[i + 1] - start[i]);
     }
+};
+
+// Numbers the contigs of records in order of first appearance.
+class ContigIds {
+public:
+    // The number of `chrom`, added to `contigs` when it is new there.
+    std::uint32_t id(std::string_view chrom, std::vector<std::string>& contigs);
+
+private:
+    StringMap<std::uint32_t> ids_;
+    std::uint32_t last_ = 0;
+    bool have_last_ = false;
 };
 
 // Collects lines one at a time (each with or without its "\n"). Throws
@@ -58,8 +71,14 @@ public:
     // The records collected so far (text, start, pos, contig, and a copy of
     // contigs), leaving the header and the contigs met for the lines to come.
     VcfRecords take_records();
-    void reserve_text(std::size_t bytes) { records_.text.reserve(bytes); }
+    // Room for `bytes` of record text in all.
+    void reserve_text(std::size_t bytes) {
+        if (bytes > records_.text.size()) records_.text.reserve_tail(bytes - records_.text.size());
+    }
     const VcfRecords& records() const { return records_; }
+    // Columns of the column header and its line number; 0 before it is read.
+    std::size_t header_columns() const { return header_columns_; }
+    std::uint64_t column_header_line() const { return column_header_line_; }
 
 private:
     void add_column_header(std::string_view header_line);
@@ -71,15 +90,21 @@ private:
     // Records before the column header, as runs of equal column counts: the
     // line number where each run starts and its count.
     std::vector<std::pair<std::uint64_t, std::size_t>> early_runs_;
-    StringMap<std::uint32_t> contig_ids_;
-    std::uint32_t last_contig_ = 0;
-    bool have_last_contig_ = false;
+    ContigIds contig_ids_;
     std::uint64_t line_number_ = 0;
 };
 
 // Reads the file at `path` (plain text, or gzip when it starts with the gzip
-// magic) as strict UTF-8 with universal newlines.
-VcfRecords read_vcf_records(const std::string& path);
+// magic) as strict UTF-8 with universal newlines. The text is read whole and its
+// records collected where they stand, in parts of about `part_bytes` on as many
+// threads as thread_cap() allows; the records, or the error, are those that
+// read_vcf_records_by_line gives.
+inline constexpr std::size_t default_part_bytes = std::size_t{8} << 20;
+VcfRecords read_vcf_records(const std::string& path, std::size_t part_bytes = default_part_bytes);
+
+// The same, a line at a time on one thread through VcfRecordCollector: the
+// reading whose errors come first in the file by definition.
+VcfRecords read_vcf_records_by_line(const std::string& path);
 
 // The same, for records that may not fit in `budget` bytes: whenever the
 // records read (with what sorting them needs) would take more, they are handed
