@@ -118,15 +118,16 @@ def odd_lines_calls(count: int, seed: int = 11) -> str:
 
 
 @pytest.mark.parametrize("compressed", [False, True], ids=["plain", "gzip"])
-def test_a_text_read_whole_in_parts_sorts_as_read_line_by_line(tmp_path, compressed):
-    # Over 8 MiB: the unbounded sort reads it whole and collects it in parts on
-    # several threads; under a bound it never reaches, it is read line by line.
+@pytest.mark.parametrize("bound", [None, 2**34], ids=["unbounded", "within-bound"])
+def test_a_text_read_whole_in_parts_sorts_as_read_line_by_line(tmp_path, compressed, bound):
+    # Over 8 MiB: read whole and collected in parts on several threads (a plain
+    # file within a bound too); spilled, it is read line by line.
     text = odd_lines_calls(120_000)
     assert len(text) > 9 * 2**20
     for name in ("whole", "by_line"):
         (tmp_path / name).mkdir()
         write_input(tmp_path / name / "calls.vcf", text, compressed)
-    whole = Path(sort_and_compress(tmp_path / "whole" / "calls.vcf", index=True))
-    by_line = Path(sort_and_compress(tmp_path / "by_line" / "calls.vcf", max_memory=2**34, index=True))
+    whole = Path(sort_and_compress(tmp_path / "whole" / "calls.vcf", max_memory=bound, index=True))
+    by_line = Path(sort_and_compress(tmp_path / "by_line" / "calls.vcf", max_memory=2**20, index=True))
     assert whole.read_bytes() == by_line.read_bytes()
     assert Path(f"{whole}.tbi").read_bytes() == Path(f"{by_line}.tbi").read_bytes()

@@ -231,6 +231,10 @@ SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOpti
     const ThreadCap cap(options.threads);
     if (options.max_memory == 0) return sort_in_memory(path, read_vcf_records(path), options);
 
+    // Records that fit the bound are read and sorted as without one.
+    if (std::optional<VcfRecords> records = read_vcf_records_within(path, options.max_memory))
+        return sort_in_memory(path, *records, options);
+
     SpillingSort spilling(path, options);
     VcfRecords records =
         read_vcf_records(path, options.max_memory, [&](VcfRecords&& part, const std::vector<std::string>& meta) {

@@ -312,12 +312,17 @@ void collect_part(TextPart& part, const WholeText& whole, const RangeStop& stop)
     part.records = slot - part.first_slot;
 }
 
-std::optional<VcfRecords> read_records_at_once(const std::string& path, std::size_t part_bytes) {
+// Nothing when the text holds what only the line-by-line reading decides, or
+// when `budget` (0: none) may not hold the text and its records' other data.
+std::optional<VcfRecords> read_records_at_once(const std::string& path, std::size_t part_bytes, std::size_t budget) {
     if (!is_regular_file(path)) return std::nullopt;  // a pipe could not be read again
     ByteBuffer text;
     try {
         LineStream reader(path, Compression::detect);
-        text = reader.take_rest(reader.compressed() ? 0 : regular_file_size(path) + 1);
+        const std::size_t file_size = regular_file_size(path);
+        // Under a bound, only plain text: its size is known before it is read.
+        if (budget != 0 && (reader.compressed() || file_size > budget / 2)) return std::nullopt;
+        text = reader.take_rest(reader.compressed() ? 0 : file_size + 1);
     } catch (const Interrupted&) {
         throw;
     } catch (const std::bad_alloc&) {
@@ -369,6 +374,7 @@ std::optional<VcfRecords> read_records_at_once(const std::string& path, std::siz
         begin = end;
     }
     if (slots >= std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+    if (budget != 0 && size + slots * record_overhead > budget) return std::nullopt;
 
     std::vector<std::uint64_t> start(slots + 1, 0);
     std::vector<std::int64_t> pos(slots);
@@ -411,11 +417,15 @@ std::optional<VcfRecords> read_records_at_once(const std::string& path, std::siz
 }  // namespace
 
 VcfRecords read_vcf_records(const std::string& path, std::size_t part_bytes) {
-    if (std::optional<VcfRecords> records = read_records_at_once(path, part_bytes)) return std::move(*records);
+    if (std::optional<VcfRecords> records = read_records_at_once(path, part_bytes, 0)) return std::move(*records);
     return read_vcf_records_by_line(path);
 }
 
 VcfRecords read_vcf_records_by_line(const std::string& path) { return read_records(path, 0, nullptr); }
+
+std::optional<VcfRecords> read_vcf_records_within(const std::string& path, std::size_t budget) {
+    return read_records_at_once(path, default_part_bytes, budget);
+}
 
 VcfRecords read_vcf_records(const std::string& path, std::size_t budget,
                             const std::function<void(VcfRecords&& part, const std::vector<std::string>& meta)>& spill) {

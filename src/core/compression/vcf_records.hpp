@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -113,6 +114,13 @@ VcfRecords read_vcf_records_by_line(const std::string& path);
 // Returns the header, every contig, and the records after the last part.
 VcfRecords read_vcf_records(const std::string& path, std::size_t budget,
                             const std::function<void(VcfRecords&& part, const std::vector<std::string>& meta)>& spill);
+
+// read_vcf_records for a sort within `budget` bytes: the records, when the
+// file is plain text no larger than half the budget whose records, at
+// record_overhead each beside their text, fit it; nothing when they may not or
+// when only the line-by-line reading decides (read them then with the reading
+// that spills).
+std::optional<VcfRecords> read_vcf_records_within(const std::string& path, std::size_t budget);
 
 // What a record costs beside its text while its part is read and sorted:
 // start, pos and contig (room for twice as many as held), its span, its place
