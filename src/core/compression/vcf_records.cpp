@@ -100,6 +100,19 @@ VcfInputError wrong_column_count(std::uint64_t line_number, std::size_t columns,
                                           std::to_string(header_columns));
 }
 
+// What a line (without its line end) is to a reading: nothing, a header line
+// (meta-information or the column header, given as `header` with its leading
+// whitespace removed), or a record.
+enum class LineKind { blank, meta, column_header, record };
+
+LineKind line_kind(std::string_view line, std::string_view& header) {
+    const std::string_view stripped = strip_whitespace(line);
+    if (stripped.empty()) return LineKind::blank;
+    if (stripped.front() != '#') return LineKind::record;
+    header = lstrip_whitespace(line);
+    return starts_column_header(header) ? LineKind::column_header : LineKind::meta;
+}
+
 // The column header line as collected: leading whitespace removed, one "\n".
 std::string column_header_text(std::string_view header_line) {
     std::string header(header_line);
@@ -126,18 +139,20 @@ std::uint32_t ContigIds::id(std::string_view chrom, std::vector<std::string>& co
 void VcfRecordCollector::add_line(std::string_view line) {
     ++line_number_;
     line = without_line_end(line);
-    const std::string_view stripped = strip_whitespace(line);
-    if (stripped.empty()) return;  // blank lines carry nothing
-    if (stripped.front() == '#') {
-        const std::string_view header = lstrip_whitespace(line);
-        if (starts_column_header(header)) {
+    std::string_view header;
+    switch (line_kind(line, header)) {
+        case LineKind::blank:
+            return;  // blank lines carry nothing
+        case LineKind::column_header:
             add_column_header(header);
-        } else {
+            return;
+        case LineKind::meta:
             // Meta lines after records (files run together, a line appended
             // later) belong to the one header block all the same.
             records_.meta.emplace_back(header).push_back('\n');
-        }
-        return;
+            return;
+        case LineKind::record:
+            break;
     }
 
     const RecordFields fields = record_fields(line, line_number_);
@@ -283,16 +298,17 @@ void collect_part(TextPart& part, const WholeText& whole, const RangeStop& stop)
         const std::string_view raw(base + read, static_cast<std::size_t>(newline - (base + read)) + 1);
         read += raw.size();
         const std::string_view line = without_line_end(raw);
-        const std::string_view stripped = strip_whitespace(line);
-        if (stripped.empty()) continue;
+        std::string_view header;
+        const LineKind kind = line_kind(line, header);
+        if (kind == LineKind::blank) continue;
         try {
-            if (stripped.front() == '#') {
-                const std::string_view header = lstrip_whitespace(line);
-                if (!starts_column_header(header)) {
-                    part.meta.emplace_back(header).push_back('\n');
-                } else if (column_header_text(header) != column_header) {
+            if (kind == LineKind::meta) {
+                part.meta.emplace_back(header).push_back('\n');
+                continue;
+            }
+            if (kind == LineKind::column_header) {
+                if (column_header_text(header) != column_header)
                     throw differing_column_header(number, whole.header.column_header_line());
-                }
                 continue;
             }
             const RecordFields fields = record_fields(line, number);
@@ -345,8 +361,8 @@ std::optional<VcfRecords> read_records_at_once(const std::string& path, std::siz
     while (body < size) {
         const char* newline = static_cast<const char*>(std::memchr(base + body, '\n', size - body));
         const std::string_view line(base + body, static_cast<std::size_t>(newline - (base + body)) + 1);
-        const std::string_view stripped = strip_whitespace(without_line_end(line));
-        if (!stripped.empty() && stripped.front() != '#') break;
+        std::string_view unused;
+        if (line_kind(without_line_end(line), unused) == LineKind::record) break;
         try {
             header.add_line(line);
         } catch (const VcfInputError&) {
