@@ -21,4 +21,13 @@ using StringMap = std::unordered_map<std::string, Value, StringHash, std::equal_
 
 using StringSet = std::unordered_set<std::string, StringHash, std::equal_to<>>;
 
+// Equality of texts a few bytes long (IDs, contig names), compared in place:
+// for them a call to memcmp costs more than the comparison.
+inline bool equal_short(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 }  // namespace callfold

@@ -338,7 +338,7 @@ std::size_t UsedIds::use_index(std::string_view id) {
     // latest ones looked up spares most of the hashing.
     if (remember_recent_)
         for (const Recent& recent : recent_)
-            if (recent.id == id && recent.id.data() != nullptr) return recent.index;
+            if (recent.id.data() != nullptr && equal_short(recent.id, id)) return recent.index;
     auto found = index_.find(id);
     if (found == index_.end()) {
         found = index_.emplace(std::string(id), used_.size()).first;

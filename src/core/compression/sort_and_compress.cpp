@@ -95,9 +95,28 @@ struct Output {
     }
 };
 
+// The declarations the header lacks and the order to write the records in:
+// neither needs the other, so with a second core they are worked out side by
+// side (the scan on this thread, where an interrupt is noticed).
+struct DeclarationsAndOrder {
+    std::vector<std::string> declarations;
+    std::vector<std::uint32_t> order;
+};
+
+DeclarationsAndOrder declarations_and_order(const VcfRecords& records) {
+    DeclarationsAndOrder result;
+    run_in_ranges(2, thread_cap() >= 2 ? 2 : 1, [&](std::size_t first, std::size_t last, const RangeStop&) {
+        for (std::size_t task = first; task < last; ++task) {
+            if (task == 0) result.declarations = missing_declarations(records.meta, records);
+            else result.order = sorted_record_order(records, contig_ranks(records, declared_contigs(records.meta)));
+        }
+    });
+    return result;
+}
+
 SortedFiles sort_in_memory(const std::string& path, const VcfRecords& records, const SortAndCompressOptions& options) {
     require_column_header(records, path);
-    const std::vector<std::string> declarations = missing_declarations(records.meta, records);
+    const auto [declarations, order] = declarations_and_order(records);
     const std::vector<std::string_view> header = header_as_written(records, declarations);
 
     const bool indexing = options.index || options.csi;
@@ -113,9 +132,6 @@ SortedFiles sort_in_memory(const std::string& path, const VcfRecords& records, c
             throw;
         }
     }
-
-    const std::vector<std::uint32_t> order =
-        sorted_record_order(records, contig_ranks(records, declared_contigs(records.meta)));
 
     std::size_t total = records.text.size();
     for (const std::string_view line : header) total += line.size();
