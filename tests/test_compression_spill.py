@@ -98,11 +98,12 @@ def test_missing_temp_dir_is_named(tmp_path):
     assert path.exists() and not leftovers(tmp_path, {"calls.vcf"})
 
 
-def odd_lines_calls(count: int, seed: int = 11) -> str:
+def odd_lines_calls(count: int, seed: int = 11, line_ends: str = "crlf") -> str:
     """Records out of order, with the lines a reader must drop, rewrite or keep
-    aside scattered through them: blank and whitespace-only lines, CRLF line ends,
-    POS with a sign, leading zeros or underscores, meta lines after records and
-    repeated column headers."""
+    aside scattered through them: blank and whitespace-only lines, CRLF line ends
+    (with line_ends "crlf"), POS with a sign, leading zeros or underscores, meta
+    lines after records and repeated column headers. With line_ends "late", only
+    one record late in the text ends in CRLF, and holds a letter beyond ASCII."""
     rng = random.Random(seed)
     lines = []
     for i in range(count):
@@ -111,18 +112,25 @@ def odd_lines_calls(count: int, seed: int = 11) -> str:
         info = f"SVTYPE=DEL;END={pos + rng.randint(50, 90_000)};SUPPORT={rng.randint(3, 60)};AF={rng.random():.4f}"
         line = record(rng.choice(["chr1", "chr2", f"chrUn_{i % 7}"]), written, f"call{i}", info=info,
                       rest=f"GT:CN\t0/1:{i % 5}")
-        lines.append(line.replace("\n", "\r\n") if i % 97 == 0 else line)
+        if line_ends == "crlf" and i % 97 == 0:
+            line = line.replace("\n", "\r\n")
+        if line_ends == "late" and i == count * 3 // 4:
+            line = line.replace("SVTYPE=DEL", "SVTYPE=DEL;NOTE=Mérida").replace("\n", "\r\n")
+        lines.append(line)
         if i % 1000 == 500:
             lines.append(rng.choice(["\n", " \t \n", COLUMNS, f'##INFO=<ID=K{i},Number=0,Type=Flag,Description="k">\n']))
     return vcf(lines)
 
 
-@pytest.mark.parametrize("compressed", [False, True], ids=["plain", "gzip"])
-@pytest.mark.parametrize("bound", [None, 2**34], ids=["unbounded", "within-bound"])
-def test_a_text_read_whole_in_parts_sorts_as_read_line_by_line(tmp_path, compressed, bound):
+@pytest.mark.parametrize(("compressed", "bound", "line_ends"), [
+    (False, None, "lf"), (False, None, "crlf"), (False, 2**34, "late"), (True, None, "crlf"), (True, 2**34, "lf"),
+], ids=["plain-lf", "plain-crlf", "plain-within-bound-late", "gzip-crlf", "gzip-within-bound-lf"])
+def test_a_text_read_whole_in_parts_sorts_as_read_line_by_line(tmp_path, compressed, bound, line_ends):
     # Over 8 MiB: read whole and collected in parts on several threads (a plain
-    # file within a bound too); spilled, it is read line by line.
-    text = odd_lines_calls(120_000)
+    # file within a bound too; plain ASCII text with "\n" line ends is read on
+    # several threads as well, other text decoded as a stream); spilled, it is
+    # read line by line.
+    text = odd_lines_calls(120_000, line_ends=line_ends)
     assert len(text) > 9 * 2**20
     for name in ("whole", "by_line"):
         (tmp_path / name).mkdir()

@@ -1,6 +1,9 @@
 #include "common/line_stream.hpp"
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -57,6 +60,14 @@ std::size_t plain_ascii_prefix(const char* data, std::size_t size) {
     }
 #endif
     return pos;
+}
+
+bool is_plain_ascii(const char* data, std::size_t size) {
+    for (std::size_t pos = plain_ascii_prefix(data, size); pos < size; ++pos) {
+        const auto byte = static_cast<unsigned char>(data[pos]);
+        if (byte >= 0x80 || byte == '\r') return false;
+    }
+    return true;
 }
 
 // Rewrites "\r\n" and lone "\r" in [begin, end) as "\n" in place; returns the new end.
@@ -258,6 +269,41 @@ TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression
     }
     result.lines = split_lines(std::string_view(result.text.data(), result.text.size()));
     return result;
+}
+
+std::optional<ByteBuffer> read_plain_ascii_file(const std::string& path, std::size_t size, std::size_t room) {
+    // Each thread reads its own stretch of the file, so the pages of the buffer
+    // are faulted in and the page cache copied on every core at once; each
+    // slice is checked while it is still in cache.
+    constexpr std::size_t bytes_per_thread = std::size_t{4} << 20;
+    const FileDescriptor file = open_file(path, O_RDONLY);
+    ByteBuffer text;
+    char* const base = text.reserve_tail(size + room);
+    std::atomic<bool> as_it_stands{true};
+    const std::size_t slices = (size + plain_chunk - 1) / plain_chunk;
+    run_in_ranges(slices, ranges_for(size, bytes_per_thread), [&](std::size_t first, std::size_t last, const RangeStop& stop) {
+        for (std::size_t slice = first; slice < last; ++slice) {
+            if (stop.due(0) || !as_it_stands.load(std::memory_order_relaxed)) return;
+            const std::size_t begin = slice * plain_chunk;
+            const std::size_t end = std::min(size, begin + plain_chunk);
+            for (std::size_t at = begin; at < end;) {
+                const std::size_t got = read_some_at(file.get(), base + at, end - at, at, path);
+                if (got == 0) {  // shorter than it was
+                    as_it_stands = false;
+                    return;
+                }
+                at += got;
+            }
+            if (!is_plain_ascii(base + begin, end - begin)) {
+                as_it_stands = false;
+                return;
+            }
+        }
+    });
+    char beyond = 0;
+    if (!as_it_stands || read_some_at(file.get(), &beyond, 1, size, path) != 0) return std::nullopt;
+    text.commit(size);
+    return text;
 }
 
 }  // namespace callfold

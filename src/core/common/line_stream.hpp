@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,5 +111,12 @@ struct TextLines {
 // `size_hint` is about how large the text will be. An error while reading
 // (InvalidUtf8, DamagedGzip, SystemCallFailed) comes located at its line.
 TextLines read_lines(std::unique_ptr<ByteSource> source, Compression compression, std::size_t size_hint);
+
+// The whole plain text file at `path`, of `size` bytes, read on as many
+// threads as thread_cap() allows, when LineStream would deliver it as it
+// stands: ASCII with no "\r". Nothing when it holds any other byte (that text
+// needs decoding) or is not `size` bytes long when read (it changed). `room`
+// more bytes are reserved after the text. SystemCallFailed when it cannot be read.
+std::optional<ByteBuffer> read_plain_ascii_file(const std::string& path, std::size_t size, std::size_t room);
 
 }  // namespace callfold

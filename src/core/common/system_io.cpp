@@ -35,6 +35,12 @@ std::size_t read_some(int fd, char* buffer, std::size_t size, const std::string&
     return static_cast<std::size_t>(got);
 }
 
+std::size_t read_some_at(int fd, char* buffer, std::size_t size, std::uint64_t offset, const std::string& path) {
+    const ssize_t got = retry_after_signal([&] { return ::pread(fd, buffer, size, static_cast<off_t>(offset)); });
+    if (got < 0) throw SystemCallFailed(errno, path);
+    return static_cast<std::size_t>(got);
+}
+
 void write_all(int fd, std::string_view bytes, const std::string& path) {
     while (!bytes.empty()) {
         const ssize_t written = retry_after_signal([&] { return ::write(fd, bytes.data(), bytes.size()); });

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -64,6 +65,10 @@ FileDescriptor open_file(const std::string& path, int flags, unsigned mode = 066
 
 // Up to `size` bytes into `buffer`; 0 at the end of the file. SystemCallFailed naming `path`.
 std::size_t read_some(int fd, char* buffer, std::size_t size, const std::string& path);
+
+// Up to `size` bytes at `offset` into `buffer`, the file position left as it
+// is; 0 at the end of the file. SystemCallFailed naming `path`.
+std::size_t read_some_at(int fd, char* buffer, std::size_t size, std::uint64_t offset, const std::string& path);
 
 // All of `bytes`; SystemCallFailed naming `path`.
 void write_all(int fd, std::string_view bytes, const std::string& path);

@@ -123,17 +123,16 @@ std::string column_header_text(std::string_view header_line) {
 }  // namespace
 
 std::uint32_t ContigIds::id(std::string_view chrom, std::vector<std::string>& contigs) {
-    // Records of one contig usually come together: check the previous one first.
-    if (have_last_ && contigs[last_] == chrom) return last_;
+    std::uint32_t& cached = cached_[cache_slot(chrom)];
+    if (cached != 0 && equal_short(contigs[cached - 1], chrom)) return cached - 1;
     auto found = ids_.find(chrom);
     if (found == ids_.end()) {
         const auto id = static_cast<std::uint32_t>(contigs.size());
         contigs.emplace_back(chrom);
         found = ids_.emplace(std::string(chrom), id).first;
     }
-    last_ = found->second;
-    have_last_ = true;
-    return last_;
+    cached = found->second + 1;
+    return found->second;
 }
 
 void VcfRecordCollector::add_line(std::string_view line) {
@@ -280,9 +279,9 @@ struct WholeText {
     char* base;
     const std::string& path;
     const VcfRecordCollector& header;
-    std::vector<std::uint64_t>& start;
-    std::vector<std::int64_t>& pos;
-    std::vector<std::uint32_t>& contig;
+    RecordTable<std::uint64_t>& start;
+    RecordTable<std::int64_t>& pos;
+    RecordTable<std::uint32_t>& contig;
 };
 
 void collect_part(TextPart& part, const WholeText& whole, const RangeStop& stop) {
@@ -338,7 +337,10 @@ std::optional<VcfRecords> read_records_at_once(const std::string& path, std::siz
         const std::size_t file_size = regular_file_size(path);
         // Under a bound, only plain text: its size is known before it is read.
         if (budget != 0 && (reader.compressed() || file_size > budget / 2)) return std::nullopt;
-        text = reader.take_rest(reader.compressed() ? 0 : file_size + 1);
+        // Room for the "\n" a last line may lack.
+        std::optional<ByteBuffer> plain;
+        if (!reader.compressed()) plain = read_plain_ascii_file(path, file_size, 1);
+        text = plain ? std::move(*plain) : reader.take_rest(reader.compressed() ? 0 : file_size + 1);
     } catch (const Interrupted&) {
         throw;
     } catch (const std::bad_alloc&) {
@@ -374,27 +376,37 @@ std::optional<VcfRecords> read_records_at_once(const std::string& path, std::siz
     if (body < size && header.header_columns() == 0) return std::nullopt;
 
     std::vector<TextPart> parts;
-    std::uint64_t next_line = header_lines + 1;
-    std::size_t slots = 0;
     for (std::size_t begin = body; begin < size;) {
         std::size_t end = std::min(size, begin + std::max<std::size_t>(part_bytes, 1));
         end = static_cast<std::size_t>(static_cast<const char*>(std::memchr(base + end - 1, '\n', size - end + 1)) - base) + 1;
         TextPart& part = parts.emplace_back();
         part.begin = begin;
         part.end = end;
-        part.first_line = next_line;
-        part.first_slot = slots;
-        const auto lines = static_cast<std::size_t>(std::count(base + begin, base + end, '\n'));
-        next_line += lines;
-        slots += lines;
         begin = end;
+    }
+    // Each part's lines counted on the threads, then numbered in turn.
+    std::vector<std::size_t> part_lines(parts.size());
+    run_in_ranges(parts.size(), ranges_for(parts.size(), 1), [&](std::size_t first, std::size_t last, const RangeStop&) {
+        for (std::size_t k = first; k < last; ++k)
+            part_lines[k] = static_cast<std::size_t>(std::count(base + parts[k].begin, base + parts[k].end, '\n'));
+    });
+    std::uint64_t next_line = header_lines + 1;
+    std::size_t slots = 0;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        parts[k].first_line = next_line;
+        parts[k].first_slot = slots;
+        next_line += part_lines[k];
+        slots += part_lines[k];
     }
     if (slots >= std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
     if (budget != 0 && size + slots * record_overhead > budget) return std::nullopt;
 
-    std::vector<std::uint64_t> start(slots + 1, 0);
-    std::vector<std::int64_t> pos(slots);
-    std::vector<std::uint32_t> contig(slots);
+    // Entries are set by the parts as they collect: those of lines that are not
+    // records are never set, nor read.
+    RecordTable<std::uint64_t> start(slots + 1);
+    RecordTable<std::int64_t> pos(slots);
+    RecordTable<std::uint32_t> contig(slots);
+    start[0] = 0;
     const WholeText whole{base, path, header, start, pos, contig};
     run_in_ranges(parts.size(), ranges_for(parts.size(), 1),
                   [&](std::size_t first, std::size_t last, const RangeStop& stop) {

@@ -3,9 +3,12 @@
 // packed into one buffer with their CHROM and POS.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,8 +22,28 @@
 
 namespace callfold::compression {
 
-// True for the column header line ("#CHROM..."): the one header line that is
-// not meta-information.
+// An allocator that leaves the numbers a vector grows by unset: the tables of
+// a whole text's records are sized once and then filled on several threads,
+// and setting them to zero first would be one more pass over memory on one.
+template <class T>
+struct LeftUnset : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = LeftUnset<U>;
+    };
+    LeftUnset() = default;
+    template <class U>
+    LeftUnset(const LeftUnset<U>&) noexcept {}
+    template <class U, class... Args>
+    void construct(U* at, Args&&... args) {
+        if constexpr (sizeof...(Args) == 0) ::new (static_cast<void*>(at)) U;
+        else ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+
+// One number per record (or per line, while a text is collected).
+template <class T>
+using RecordTable = std::vector<T, LeftUnset<T>>;
 
 struct VcfRecords {
     // Header lines other than the column header, in input order wherever they
@@ -32,11 +55,11 @@ struct VcfRecords {
     // Record lines back to back, each ending in exactly one "\n";
     // record i is text[start[i], start[i + 1]).
     ByteBuffer text;
-    std::vector<std::uint64_t> start{0};
-    std::vector<std::int64_t> pos;
+    RecordTable<std::uint64_t> start{0};
+    RecordTable<std::int64_t> pos;
     // Contig of each record as an index into `contigs`, which lists CHROM
     // values in order of first appearance.
-    std::vector<std::uint32_t> contig;
+    RecordTable<std::uint32_t> contig;
     std::vector<std::string> contigs;
 
     std::size_t size() const { return pos.size(); }
@@ -55,9 +78,17 @@ public:
     std::uint32_t id(std::string_view chrom, std::vector<std::string>& contigs);
 
 private:
+    // The contigs met, by a hash of a name's length and last bytes: most
+    // records find theirs here without the whole name being hashed.
+    static constexpr std::size_t cache_slots = 64;
+    static std::size_t cache_slot(std::string_view chrom) {
+        const auto last = [&](std::size_t back) {
+            return chrom.size() > back ? static_cast<unsigned char>(chrom[chrom.size() - 1 - back]) : 0u;
+        };
+        return (chrom.size() * 7 + last(0) * 31 + last(1)) % cache_slots;
+    }
     StringMap<std::uint32_t> ids_;
-    std::uint32_t last_ = 0;
-    bool have_last_ = false;
+    std::array<std::uint32_t, cache_slots> cached_{};  // a contig's number + 1; 0 for none
 };
 
 // Collects lines one at a time (each with or without its "\n"). Throws
