@@ -56,4 +56,14 @@ void sync_file(int fd, const std::string& path, Unsyncable unsyncable) {
     throw SystemCallFailed(errno, path);
 }
 
+void start_writeback(int fd, std::uint64_t offset, std::uint64_t length) {
+#if defined(__linux__)
+    static_cast<void>(::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE));
+#else
+    static_cast<void>(fd);
+    static_cast<void>(offset);
+    static_cast<void>(length);
+#endif
+}
+
 }  // namespace callfold

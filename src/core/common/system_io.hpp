@@ -80,4 +80,9 @@ enum class Unsyncable { ignore, fail };
 // fsync; SystemCallFailed naming `path`.
 void sync_file(int fd, const std::string& path, Unsyncable unsyncable = Unsyncable::ignore);
 
+// Asks the system to start writing `length` bytes at `offset` of the file to
+// its disk now, without waiting: a later sync_file then has less to wait for.
+// Only a hint; where it is not supported nothing happens.
+void start_writeback(int fd, std::uint64_t offset, std::uint64_t length);
+
 }  // namespace callfold

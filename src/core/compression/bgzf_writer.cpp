@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::size_t output_flush_size = std::size_t{1} << 20;
 constexpr std::size_t slots_per_thread = 4;
+constexpr std::uint64_t writeback_step = std::uint64_t{8} << 20;
 constexpr unsigned max_threads = 8;
 
 void put_le16(unsigned char* out, std::size_t value) {
@@ -63,8 +64,8 @@ unsigned bgzf_threads_for(std::size_t total_bytes) {
     return static_cast<unsigned>(std::min<std::size_t>(cores, blocks));
 }
 
-BgzfWriter::BgzfWriter(const FileDescriptor& file, std::string path, unsigned threads, int level)
-    : file_(file), path_(std::move(path)), level_(level) {
+BgzfWriter::BgzfWriter(const FileDescriptor& file, std::string path, unsigned threads, int level, BgzfOutput kind)
+    : file_(file), path_(std::move(path)), level_(level), kind_(kind) {
     current_.reserve(bgzf_block_data);
     output_.reserve(output_flush_size + bgzf_max_block);
     if (threads <= 1) {
@@ -179,7 +180,14 @@ void BgzfWriter::write_slot(Slot& slot) {
 void BgzfWriter::flush_output() {
     poll_interrupt();
     write_all(file_.get(), std::string_view(reinterpret_cast<const char*>(output_.data()), output_.size()), path_);
+    written_ += output_.size();
     output_.clear();
+    // A kept file is synced once complete: its blocks go to disk while the
+    // rest is compressed, rather than all at the end.
+    if (kind_ == BgzfOutput::kept && written_ - writeback_start_ >= writeback_step) {
+        start_writeback(file_.get(), writeback_start_, written_ - writeback_start_);
+        writeback_start_ = written_;
+    }
 }
 
 void BgzfWriter::finish() {

@@ -38,12 +38,17 @@ std::size_t make_bgzf_block(BlockDeflater* compressor, std::string_view data, un
 // Worker threads to use for `total_bytes` of input, within thread_cap().
 unsigned bgzf_threads_for(std::size_t total_bytes);
 
+// A file to keep is synced once complete, so its blocks are sent to disk as
+// they are written; scratch space, read back soon and then dropped, is not.
+enum class BgzfOutput { kept, scratch };
+
 class BgzfWriter {
 public:
     // Writes to `file`, which must stay open while the writer lives; `path`
     // names it in errors. With `threads` <= 1 every block is compressed on the
     // calling thread.
-    BgzfWriter(const FileDescriptor& file, std::string path, unsigned threads, int level = 6);
+    BgzfWriter(const FileDescriptor& file, std::string path, unsigned threads, int level = 6,
+               BgzfOutput output = BgzfOutput::kept);
     ~BgzfWriter();
     BgzfWriter(const BgzfWriter&) = delete;
     BgzfWriter& operator=(const BgzfWriter&) = delete;
@@ -80,6 +85,7 @@ private:
     const FileDescriptor& file_;
     std::string path_;
     int level_;
+    BgzfOutput kind_;
     std::string current_;              // the block being filled
     std::vector<Slot> slots_;          // ring of blocks in flight
     std::uint64_t next_sequence_ = 0;  // sequence number of the next block submitted
@@ -89,6 +95,8 @@ private:
     std::uint64_t uncompressed_size_ = 0;
     // Compressed offset of every block written, then of the end of the last one.
     std::vector<std::uint64_t> block_offsets_{0};
+    std::uint64_t written_ = 0;          // bytes written to the file
+    std::uint64_t writeback_start_ = 0;  // where the bytes not yet sent to disk start
     bool finished_ = false;
 
     std::unique_ptr<BlockDeflater> inline_compressor_;  // used when there are no workers

@@ -118,7 +118,8 @@ SortedRuns::SortedRuns(const std::string& directory, bool keep_spans)
     : directory_(directory),
       file_(unnamed_file(directory)),
       keep_spans_(keep_spans),
-      writer_(std::make_unique<BgzfWriter>(file_, directory_, bgzf_threads_for(std::size_t{1} << 40), run_level)) {}
+      writer_(std::make_unique<BgzfWriter>(file_, directory_, bgzf_threads_for(std::size_t{1} << 40), run_level,
+                                           BgzfOutput::scratch)) {}
 
 SortedRuns::~SortedRuns() = default;
 
