@@ -97,7 +97,11 @@ struct Output {
 
 // The declarations the header lacks and the order to write the records in:
 // neither needs the other, so with a second core they are worked out side by
-// side (the scan on this thread, where an interrupt is noticed).
+// side. The order is made on this thread, where an interrupt is noticed and
+// where its tables reuse memory freed earlier in the process (made on another
+// thread they came from an arena of its own, 2.5 MiB more at the peak of a
+// whole run); the scan, beside it, on threads of its own within the same cap,
+// as the BGZF writer's workers compress beside the thread that fills them.
 struct DeclarationsAndOrder {
     std::vector<std::string> declarations;
     std::vector<std::uint32_t> order;
@@ -105,10 +109,15 @@ struct DeclarationsAndOrder {
 
 DeclarationsAndOrder declarations_and_order(const VcfRecords& records) {
     DeclarationsAndOrder result;
-    run_in_ranges(2, thread_cap() >= 2 ? 2 : 1, [&](std::size_t first, std::size_t last, const RangeStop&) {
+    const auto cap = static_cast<unsigned>(thread_cap());
+    run_in_ranges(2, cap >= 2 ? 2 : 1, [&](std::size_t first, std::size_t last, const RangeStop&) {
         for (std::size_t task = first; task < last; ++task) {
-            if (task == 0) result.declarations = missing_declarations(records.meta, records);
-            else result.order = sorted_record_order(records, contig_ranks(records, declared_contigs(records.meta)));
+            if (task == 0) {
+                result.order = sorted_record_order(records, contig_ranks(records, declared_contigs(records.meta)));
+            } else {
+                const ThreadCap same_cap(cap);
+                result.declarations = missing_declarations(records.meta, records);
+            }
         }
     });
     return result;
