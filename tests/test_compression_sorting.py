@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import collections
+import random
 
 import pytest
 from hypothesis import HealthCheck, given, settings
@@ -33,6 +34,17 @@ def test_pos_is_compared_as_integer_and_ties_keep_input_order(write_input):
     lines = [record("chr1", pos, f"r{i}") for i, pos in enumerate([100, 20, 3, 20, 100, -1, 0, 20])]
     out = sorted_records(write_input, vcf(lines))
     assert [line.split("\t")[2] for line in out] == ["r5", "r6", "r2", "r1", "r3", "r7", "r0", "r4"]
+
+
+def test_contigs_alike_in_length_and_ending_keep_their_own_records(write_input):
+    # Names that differ only early on are told apart by the whole name, however
+    # they are looked up.
+    rng = random.Random(5)
+    names = [f"ctg{k:03d}_AB" for k in range(150)]
+    lines = [record(rng.choice(names), rng.randint(1, 10_000), f"r{i}") for i in range(3000)]
+    first_seen = list(dict.fromkeys(line.split("\t")[0] for line in lines))
+    expected = sorted(lines, key=lambda line: (first_seen.index(line.split("\t")[0]), int(line.split("\t")[1])))
+    assert sorted_records(write_input, vcf(lines)) == expected
 
 
 def test_header_lines_anywhere_join_the_meta_block_and_blank_lines_go(write_input):
