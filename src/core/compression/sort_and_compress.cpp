@@ -1,6 +1,9 @@
 #include "compression/sort_and_compress.hpp"
 
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <exception>
@@ -123,7 +126,19 @@ DeclarationsAndOrder declarations_and_order(const VcfRecords& records) {
     return result;
 }
 
-SortedFiles sort_in_memory(const std::string& path, const VcfRecords& records, const SortAndCompressOptions& options) {
+// Once the records are ordered, an unindexed sort needs only their text and
+// where each starts: positions and contigs give their memory back before the
+// writer's blocks take theirs (the heap trimmed, since tables of this size may
+// lie within it rather than in a mapping of their own).
+void release_positions(VcfRecords& records) {
+    RecordTable<std::int64_t>().swap(records.pos);
+    RecordTable<std::uint32_t>().swap(records.contig);
+#if defined(__GLIBC__)
+    ::malloc_trim(0);
+#endif
+}
+
+SortedFiles sort_in_memory(const std::string& path, VcfRecords& records, const SortAndCompressOptions& options) {
     require_column_header(records, path);
     const auto [declarations, order] = declarations_and_order(records);
     const std::vector<std::string_view> header = header_as_written(records, declarations);
@@ -140,6 +155,8 @@ SortedFiles sort_in_memory(const std::string& path, const VcfRecords& records, c
             error.path = path;
             throw;
         }
+    } else {
+        release_positions(records);
     }
 
     std::size_t total = records.text.size();
@@ -254,7 +271,10 @@ private:
 
 SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
     const ThreadCap cap(options.threads);
-    if (options.max_memory == 0) return sort_in_memory(path, read_vcf_records(path), options);
+    if (options.max_memory == 0) {
+        VcfRecords records = read_vcf_records(path);
+        return sort_in_memory(path, records, options);
+    }
 
     // Records that fit the bound are read and sorted as without one.
     if (std::optional<VcfRecords> records = read_vcf_records_within(path, options.max_memory))

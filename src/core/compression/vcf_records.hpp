@@ -62,7 +62,7 @@ struct VcfRecords {
     RecordTable<std::uint32_t> contig;
     std::vector<std::string> contigs;
 
-    std::size_t size() const { return pos.size(); }
+    std::size_t size() const { return start.size() - 1; }
     // The records (text, start, pos, contig, and a copy of contigs) as a part of
     // their own, leaving none here and the header as it is.
     VcfRecords take_records();
