@@ -19,7 +19,7 @@ template <class Read>
 std::string outcome(const Read& read) {
     try {
         const callfold::compression::VcfRecords records = read();
-        require(records.start.size() == records.size() + 1 && records.contig.size() == records.size());
+        require(records.pos.size() == records.size() && records.contig.size() == records.size());
         std::string out = "records\n" + records.column_header;
         for (const std::string& line : records.meta) out += line;
         out.append(records.text.data(), records.text.size());
