@@ -48,7 +48,7 @@ public:
     // names it in errors. With `threads` <= 1 every block is compressed on the
     // calling thread.
     BgzfWriter(const FileDescriptor& file, std::string path, unsigned threads, int level = 6,
-               BgzfOutput output = BgzfOutput::kept);
+               BgzfOutput kind = BgzfOutput::kept);
     ~BgzfWriter();
     BgzfWriter(const BgzfWriter&) = delete;
     BgzfWriter& operator=(const BgzfWriter&) = delete;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "common/parallel_ranges.hpp"
 #include "compression/bgzf_writer.hpp"
@@ -138,7 +139,7 @@ void release_positions(VcfRecords& records) {
 #endif
 }
 
-SortedFiles sort_in_memory(const std::string& path, VcfRecords& records, const SortAndCompressOptions& options) {
+SortedFiles sort_in_memory(const std::string& path, VcfRecords&& records, const SortAndCompressOptions& options) {
     require_column_header(records, path);
     const auto [declarations, order] = declarations_and_order(records);
     const std::vector<std::string_view> header = header_as_written(records, declarations);
@@ -271,21 +272,18 @@ private:
 
 SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOptions& options) {
     const ThreadCap cap(options.threads);
-    if (options.max_memory == 0) {
-        VcfRecords records = read_vcf_records(path);
-        return sort_in_memory(path, records, options);
-    }
+    if (options.max_memory == 0) return sort_in_memory(path, read_vcf_records(path), options);
 
     // Records that fit the bound are read and sorted as without one.
     if (std::optional<VcfRecords> records = read_vcf_records_within(path, options.max_memory))
-        return sort_in_memory(path, *records, options);
+        return sort_in_memory(path, std::move(*records), options);
 
     SpillingSort spilling(path, options);
     VcfRecords records =
         read_vcf_records(path, options.max_memory, [&](VcfRecords&& part, const std::vector<std::string>& meta) {
             spilling.add(std::move(part), meta);
         });
-    if (!spilling.spilled()) return sort_in_memory(path, records, options);
+    if (!spilling.spilled()) return sort_in_memory(path, std::move(records), options);
     spilling.add(records.take_records(), records.meta);
     return spilling.finish(records);
 }
