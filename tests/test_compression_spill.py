@@ -139,3 +139,19 @@ def test_a_text_read_whole_in_parts_sorts_as_read_line_by_line(tmp_path, compres
     by_line = Path(sort_and_compress(tmp_path / "by_line" / "calls.vcf", max_memory=2**20, index=True))
     assert whole.read_bytes() == by_line.read_bytes()
     assert Path(f"{whole}.tbi").read_bytes() == Path(f"{by_line}.tbi").read_bytes()
+
+
+@pytest.mark.parametrize("bound", [None, 2**20], ids=["whole", "spilled"])
+def test_positions_past_32_bits_sort_among_the_others(tmp_path, bound):
+    # Positions are held in 32 bits until one does not fit; over 8 MiB, the
+    # whole text is collected in parts, only some of which hold such positions.
+    rng = random.Random(3)
+    outside = [-2, 0, 2**32 - 1, 2**32, 2**32 + 1, 2**40, 2**62]
+    positions = [rng.choice(outside) if i % 20_000 == 7 else rng.randint(1, 2**32 - 2) for i in range(150_000)]
+    text = vcf([record("chr1", str(pos), f"call{i}", info=f"SVTYPE=DEL;SUPPORT={i % 60}")
+                for i, pos in enumerate(positions)])
+    assert len(text) > 9 * 2**20
+    write_input(tmp_path / "calls.vcf", text, compressed=False)
+    with gzip.open(sort_and_compress(tmp_path / "calls.vcf", max_memory=bound), "rt") as sorted_file:
+        ids = [line.split("\t")[2] for line in sorted_file if not line.startswith("#")]
+    assert ids == [f"call{i}" for i in sorted(range(len(positions)), key=positions.__getitem__)]

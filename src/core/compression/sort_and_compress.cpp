@@ -132,7 +132,7 @@ DeclarationsAndOrder declarations_and_order(const VcfRecords& records) {
 // writer's blocks take theirs (the heap trimmed, since tables of this size may
 // lie within it rather than in a mapping of their own).
 void release_positions(VcfRecords& records) {
-    RecordTable<std::int64_t>().swap(records.pos);
+    records.pos.release();
     RecordTable<std::uint32_t>().swap(records.contig);
 #if defined(__GLIBC__)
     ::malloc_trim(0);
@@ -176,7 +176,7 @@ SortedFiles sort_in_memory(const std::string& path, VcfRecords&& records, const 
             // each stalling the loop. (In the loop itself: GCC drops a call to a
             // function that only prefetches.)
             if (i + 2 * prefetch_distance < order.size())
-                __builtin_prefetch(&records.start[order[i + 2 * prefetch_distance]]);
+                __builtin_prefetch(records.start.address(order[i + 2 * prefetch_distance]));
             if (i + prefetch_distance < order.size()) {
                 const std::uint32_t ahead = order[i + prefetch_distance];
                 __builtin_prefetch(records.text.data() + records.start[ahead]);

@@ -132,11 +132,11 @@ void SortedRuns::add(const VcfRecords& part, const std::vector<IndexSpan>& spans
     std::uint32_t contig = 0;
     for (std::size_t i = 0; i < order.size(); ++i) {
         // The lines lie all over memory in sorted order: loads asked for ahead overlap.
-        if (i + 2 * prefetch_distance < order.size()) __builtin_prefetch(&part.start[order[i + 2 * prefetch_distance]]);
+        if (i + 2 * prefetch_distance < order.size()) __builtin_prefetch(part.start.address(order[i + 2 * prefetch_distance]));
         if (i + prefetch_distance < order.size()) {
             const std::uint32_t ahead = order[i + prefetch_distance];
             __builtin_prefetch(part.text.data() + part.start[ahead]);
-            __builtin_prefetch(&part.pos[ahead]);
+            __builtin_prefetch(part.pos.address(ahead));
         }
         const std::uint32_t record = order[i];
         if (i == 0 || part.contig[record] != contig) {

@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #include "common/file_status.hpp"
@@ -270,6 +271,8 @@ struct TextPart {
     std::size_t records = 0;
     std::vector<std::string> meta;
     std::vector<std::string> contigs;  // numbered on their own, in order of first appearance
+    // POS values the narrow table cannot hold, by slot, in slot order.
+    std::vector<std::pair<std::size_t, std::int64_t>> wide_positions;
 };
 
 // What the parts share: the text, the column header met before them, and an
@@ -279,8 +282,8 @@ struct WholeText {
     char* base;
     const std::string& path;
     const VcfRecordCollector& header;
-    RecordTable<std::uint64_t>& start;
-    RecordTable<std::int64_t>& pos;
+    CompactTable<std::uint64_t>& start;
+    CompactTable<std::int64_t>& pos;
     RecordTable<std::uint32_t>& contig;
 };
 
@@ -315,9 +318,11 @@ void collect_part(TextPart& part, const WholeText& whole, const RangeStop& stop)
                 throw wrong_column_count(number, fields.columns, whole.header.header_columns());
             // CHROM is looked up before the record is written over the line it points into.
             whole.contig[slot] = contig_ids.id(fields.chrom, part.contigs);
-            whole.pos[slot] = fields.pos;
+            if (!whole.pos.try_set(slot, fields.pos)) part.wide_positions.emplace_back(slot, fields.pos);
             write += write_record(base + write, line, fields);
-            whole.start[slot + 1] = write - part.begin;
+            // The start table is wide for a text past 32 bits, so within a part an end always fits.
+            if (!whole.start.try_set(slot + 1, write - part.begin))
+                throw std::logic_error("a record's end does not fit the start table");
             ++slot;
         } catch (VcfInputError& error) {
             rethrow_vcf_error(error, whole.path, number, raw);
@@ -403,10 +408,10 @@ std::optional<VcfRecords> read_records_at_once(const std::string& path, std::siz
 
     // Entries are set by the parts as they collect: those of lines that are not
     // records are never set, nor read.
-    RecordTable<std::uint64_t> start(slots + 1);
-    RecordTable<std::int64_t> pos(slots);
+    CompactTable<std::uint64_t> start(slots + 1, size > std::numeric_limits<std::uint32_t>::max());
+    CompactTable<std::int64_t> pos(slots, false);
     RecordTable<std::uint32_t> contig(slots);
-    start[0] = 0;
+    start.set(0, 0);
     const WholeText whole{base, path, header, start, pos, contig};
     run_in_ranges(parts.size(), ranges_for(parts.size(), 1),
                   [&](std::size_t first, std::size_t last, const RangeStop& stop) {
@@ -414,6 +419,16 @@ std::optional<VcfRecords> read_records_at_once(const std::string& path, std::siz
                   });
 
     // The parts' records moved together, in order; every entry moves down or stays.
+    // Positions past 32 bits, rare as they are, go to a wide table of their own.
+    std::size_t record_count = 0;
+    bool wide_positions = false;
+    for (const TextPart& part : parts) {
+        record_count += part.records;
+        wide_positions = wide_positions || !part.wide_positions.empty();
+    }
+    CompactTable<std::int64_t> widened;
+    if (wide_positions) widened = CompactTable<std::int64_t>(record_count, true);
+    CompactTable<std::int64_t>& packed_pos = wide_positions ? widened : pos;
     VcfRecords records = header.take();
     ContigIds contig_ids;
     std::vector<std::uint32_t> contig_id;
@@ -424,20 +439,24 @@ std::optional<VcfRecords> read_records_at_once(const std::string& path, std::siz
         contig_id.clear();
         for (const std::string& name : part.contigs) contig_id.push_back(contig_ids.id(name, records.contigs));
         if (part.kept != 0 && part.begin != packed) std::memmove(base + packed, base + part.begin, part.kept);
+        auto wide = part.wide_positions.begin();
         for (std::size_t i = 0; i < part.records; ++i, ++count) {
-            start[count + 1] = packed + start[part.first_slot + 1 + i];
-            pos[count] = pos[part.first_slot + i];
-            contig[count] = contig_id[contig[part.first_slot + i]];
+            const std::size_t slot = part.first_slot + i;
+            start.set(count + 1, packed + start[slot + 1]);
+            if (wide != part.wide_positions.end() && wide->first == slot) packed_pos.set(count, (wide++)->second);
+            else packed_pos.set(count, pos[slot]);
+            contig[count] = contig_id[contig[slot]];
         }
         packed += part.kept;
     }
     text.resize_down(packed);
     start.resize(count + 1);
-    pos.resize(count);
+    if (wide_positions) pos.release();
+    packed_pos.resize(count);
     contig.resize(count);
     records.text = std::move(text);
     records.start = std::move(start);
-    records.pos = std::move(pos);
+    records.pos = std::move(packed_pos);
     records.contig = std::move(contig);
     return records;
 }
@@ -489,21 +508,33 @@ std::vector<std::uint32_t> sorted_record_order(const VcfRecords& records, const 
             order[fill[rank_of_contig[records.contig[i]]]++] = static_cast<std::uint32_t>(i);
     }
 
-    // ...then by POS within each contig, where it is not in order already.
-    std::vector<std::pair<std::int64_t, std::uint32_t>> keyed;
-    for (std::size_t r = 0; r < rank_count; ++r) {
-        poll_interrupt();
-        const auto first = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r]);
-        const auto last = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r + 1]);
-        const bool in_order = std::is_sorted(
-            first, last, [&](std::uint32_t a, std::uint32_t b) { return records.pos[a] < records.pos[b]; });
-        if (in_order) continue;
-        keyed.clear();
-        for (auto it = first; it != last; ++it) keyed.emplace_back(records.pos[*it], *it);
-        std::sort(keyed.begin(), keyed.end());  // index breaks ties: input order
-        auto out = first;
-        for (const auto& entry : keyed) *out++ = entry.second;
-    }
+    // ...then by POS within each contig, where it is not in order already: as
+    // one 64-bit key of POS and index while positions take 32 bits, else as pairs.
+    std::size_t largest = 0;
+    for (std::size_t r = 0; r < rank_count; ++r) largest = std::max(largest, bucket_start[r + 1] - bucket_start[r]);
+    records.pos.visit([&](const auto* pos) {
+        constexpr bool narrow = sizeof(*pos) == sizeof(std::uint32_t);
+        using Key = std::conditional_t<narrow, std::uint64_t, std::pair<std::int64_t, std::uint32_t>>;
+        std::vector<Key> keyed;
+        for (std::size_t r = 0; r < rank_count; ++r) {
+            poll_interrupt();
+            const auto first = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r]);
+            const auto last = order.begin() + static_cast<std::ptrdiff_t>(bucket_start[r + 1]);
+            if (std::is_sorted(first, last, [&](std::uint32_t a, std::uint32_t b) { return pos[a] < pos[b]; })) continue;
+            if (keyed.capacity() == 0) keyed.reserve(largest);
+            keyed.clear();
+            for (auto it = first; it != last; ++it) {
+                if constexpr (narrow) keyed.push_back(std::uint64_t{pos[*it]} << 32 | *it);
+                else keyed.emplace_back(pos[*it], *it);
+            }
+            std::sort(keyed.begin(), keyed.end());  // index breaks ties: input order
+            auto out = first;
+            for (const Key& key : keyed) {
+                if constexpr (narrow) *out++ = static_cast<std::uint32_t>(key);
+                else *out++ = key.second;
+            }
+        }
+    });
     return order;
 }
 

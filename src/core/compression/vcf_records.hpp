@@ -7,8 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,31 +17,9 @@
 #include "common/byte_source.hpp"
 #include "common/errors.hpp"
 #include "common/string_map.hpp"
+#include "compression/record_tables.hpp"
 
 namespace callfold::compression {
-
-// An allocator that leaves the numbers a vector grows by unset: the tables of
-// a whole text's records are sized once and then filled on several threads,
-// and setting them to zero first would be one more pass over memory on one.
-template <class T>
-struct LeftUnset : std::allocator<T> {
-    template <class U>
-    struct rebind {
-        using other = LeftUnset<U>;
-    };
-    LeftUnset() = default;
-    template <class U>
-    LeftUnset(const LeftUnset<U>&) noexcept {}
-    template <class U, class... Args>
-    void construct(U* at, Args&&... args) {
-        if constexpr (sizeof...(Args) == 0) ::new (static_cast<void*>(at)) U;
-        else ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
-    }
-};
-
-// One number per record (or per line, while a text is collected).
-template <class T>
-using RecordTable = std::vector<T, LeftUnset<T>>;
 
 struct VcfRecords {
     // Header lines other than the column header, in input order wherever they
@@ -55,8 +31,8 @@ struct VcfRecords {
     // Record lines back to back, each ending in exactly one "\n";
     // record i is text[start[i], start[i + 1]).
     ByteBuffer text;
-    RecordTable<std::uint64_t> start{0};
-    RecordTable<std::int64_t> pos;
+    CompactTable<std::uint64_t> start{0};
+    CompactTable<std::int64_t> pos;
     // Contig of each record as an index into `contigs`, which lists CHROM
     // values in order of first appearance.
     RecordTable<std::uint32_t> contig;
