@@ -46,13 +46,6 @@ class CompactTable {
     static_assert(std::is_same_v<Number, std::uint64_t> || std::is_same_v<Number, std::int64_t>);
 
 public:
-    static constexpr bool fits_narrow(Number value) {
-        if constexpr (std::is_signed_v<Number>) {
-            if (value < 0) return false;
-        }
-        return static_cast<std::uint64_t>(value) <= std::numeric_limits<std::uint32_t>::max();
-    }
-
     CompactTable() = default;
     CompactTable(std::initializer_list<Number> values) {
         for (const Number value : values) push_back(value);
@@ -110,6 +103,12 @@ public:
     }
 
 private:
+    static constexpr bool fits_narrow(Number value) {
+        if constexpr (std::is_signed_v<Number>) {
+            if (value < 0) return false;
+        }
+        return static_cast<std::uint64_t>(value) <= std::numeric_limits<std::uint32_t>::max();
+    }
     void widen() {
         RecordTable<Number> wide(narrow_.begin(), narrow_.end());
         wide_numbers_ = std::move(wide);
