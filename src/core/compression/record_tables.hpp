@@ -58,7 +58,6 @@ public:
     }
 
     std::size_t size() const { return wide_ ? wide_numbers_.size() : narrow_.size(); }
-    bool wide() const { return wide_; }
     Number operator[](std::size_t i) const { return wide_ ? wide_numbers_[i] : Number{narrow_[i]}; }
     // Where entry i lies, to ask for it ahead of its turn.
     const void* address(std::size_t i) const {
