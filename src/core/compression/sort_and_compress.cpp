@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "common/parallel_ranges.hpp"
@@ -199,33 +200,41 @@ SortedFiles sort_in_memory(const std::string& path, VcfRecords&& records, const 
 // (the declarations, the furthest span) is gathered part by part; a part's
 // span error waits until the whole input is read, so that the error reported
 // is the one sort_in_memory reports.
+// A part is sorted and written as a run on a thread of its own while the next
+// part is read: one after the other, the run's compression left the reading's
+// core idle, and the reading the compressing ones. Two parts are then held at
+// once, so each is read within half the budget (parts_budget).
 class SpillingSort {
 public:
     SpillingSort(const std::string& path, const SortAndCompressOptions& options)
         : path_(path), options_(options), indexing_(options.index || options.csi) {}
+    ~SpillingSort() {
+        if (pending_.joinable()) pending_.join();
+    }
+    SpillingSort(const SpillingSort&) = delete;
+    SpillingSort& operator=(const SpillingSort&) = delete;
+
+    static std::size_t parts_budget(std::size_t max_memory) { return std::max<std::size_t>(max_memory / 2, 1); }
 
     bool spilled() const { return runs_.has_value(); }
 
     void add(VcfRecords&& part, const std::vector<std::string>& meta) {
         if (!runs_) runs_.emplace(options_.temp_dir.empty() ? directory_of(path_) : options_.temp_dir, indexing_);
+        wait_for_pending();
         record_bytes_ += part.text.size();
         if (span_error_) return;  // the work fails; only reading goes on, for an earlier error
-        std::vector<IndexSpan> spans;
-        if (indexing_) {
+        pending_ = std::thread([this, part = std::move(part), meta, cap = static_cast<unsigned>(thread_cap())] {
+            const ThreadCap same_cap(cap);
             try {
-                spans = vcf_index_spans(part);
-            } catch (VcfInputError& error) {
-                error.path = path_;
-                span_error_ = std::current_exception();
-                return;
+                sort_part(part, meta);
+            } catch (...) {
+                pending_error_ = std::current_exception();
             }
-            for (const IndexSpan& span : spans) furthest_ = std::max(furthest_, span.end);
-        }
-        declarations_.scan(meta, part);
-        runs_->add(part, spans);
+        });
     }
 
     SortedFiles finish(const VcfRecords& records) {
+        wait_for_pending();
         require_column_header(records, path_);
         const std::vector<std::string> declarations = declarations_.lines(records.meta, records.contigs);
         const std::vector<std::string_view> header = header_as_written(records, declarations);
@@ -258,6 +267,29 @@ public:
     }
 
 private:
+    // On the part's own thread; `meta`: the header lines read before it.
+    void sort_part(const VcfRecords& part, const std::vector<std::string>& meta) {
+        std::vector<IndexSpan> spans;
+        if (indexing_) {
+            try {
+                spans = vcf_index_spans(part);
+            } catch (VcfInputError& error) {
+                error.path = path_;
+                span_error_ = std::current_exception();
+                return;
+            }
+            for (const IndexSpan& span : spans) furthest_ = std::max(furthest_, span.end);
+        }
+        declarations_.scan(meta, part);
+        runs_->add(part, spans);
+    }
+
+    // The part handed over before is sorted and written, or its error thrown.
+    void wait_for_pending() {
+        if (pending_.joinable()) pending_.join();
+        if (pending_error_) std::rethrow_exception(std::exchange(pending_error_, nullptr));
+    }
+
     const std::string& path_;
     const SortAndCompressOptions& options_;
     bool indexing_;
@@ -266,6 +298,8 @@ private:
     std::int64_t furthest_ = 0;
     std::size_t record_bytes_ = 0;
     std::exception_ptr span_error_;
+    std::thread pending_;  // sorting and writing the part handed over last
+    std::exception_ptr pending_error_;
 };
 
 }  // namespace
@@ -279,10 +313,10 @@ SortedFiles sort_and_compress(const std::string& path, const SortAndCompressOpti
         return sort_in_memory(path, std::move(*records), options);
 
     SpillingSort spilling(path, options);
-    VcfRecords records =
-        read_vcf_records(path, options.max_memory, [&](VcfRecords&& part, const std::vector<std::string>& meta) {
-            spilling.add(std::move(part), meta);
-        });
+    VcfRecords records = read_vcf_records(path, SpillingSort::parts_budget(options.max_memory),
+                                          [&](VcfRecords&& part, const std::vector<std::string>& meta) {
+                                              spilling.add(std::move(part), meta);
+                                          });
     if (!spilling.spilled()) return sort_in_memory(path, std::move(records), options);
     spilling.add(records.take_records(), records.meta);
     return spilling.finish(records);
