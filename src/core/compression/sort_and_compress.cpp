@@ -223,7 +223,12 @@ public:
         wait_for_pending();
         record_bytes_ += part.text.size();
         if (span_error_) return;  // the work fails; only reading goes on, for an earlier error
-        pending_ = std::thread([this, part = std::move(part), meta, cap = static_cast<unsigned>(thread_cap())] {
+        const auto cap = static_cast<unsigned>(thread_cap());
+        if (cap <= 1) {  // one thread asked for: the part is sorted and written before reading goes on
+            sort_part(part, meta);
+            return;
+        }
+        pending_ = std::thread([this, part = std::move(part), meta, cap] {
             const ThreadCap same_cap(cap);
             try {
                 sort_part(part, meta);
