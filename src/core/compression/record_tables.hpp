@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -75,12 +76,10 @@ public:
         narrow_[i] = static_cast<std::uint32_t>(value);
         return true;
     }
-    // One thread only: every entry must be set, since widening copies them all.
+    // Sets entry i to a number the table holds as it is: any once wide, else
+    // one that fits 32 bits (a table that must widen grows by push_back).
     void set(std::size_t i, Number value) {
-        if (!try_set(i, value)) {
-            widen();
-            wide_numbers_[i] = value;
-        }
+        if (!try_set(i, value)) throw std::logic_error("a number does not fit its record table");
     }
     void push_back(Number value) {
         if (!wide_ && !fits_narrow(value)) widen();
